@@ -1,0 +1,44 @@
+# Entry points for a new user; each target first installs what is missing.
+#   make test     build everything and run every test (native, fuzz, Wine)
+#   make demo     build, then drive the plug-in under Wine with the stand-in engine
+#   make bench    run the benchmarks (optimised native build)
+#   make windows  cross-build the Windows binaries into build/windows
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 30
+
+.PHONY: all deps native windows wine-prefix test demo bench clean
+
+all: native windows
+
+deps:
+	@scripts/install-deps
+
+native: deps
+	cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DSAORI_SANITIZE=ON -DSAORI_FUZZ=ON -DSAORI_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build build/native -j $(JOBS)
+
+windows: deps
+	cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake --build build/windows -j $(JOBS)
+
+wine-prefix: deps
+	@scripts/wine-prefix
+
+test: native windows wine-prefix
+	cd build/native && ctest --output-on-failure -j $(JOBS)
+	cd build/windows && ctest --output-on-failure
+
+demo: windows wine-prefix
+	@scripts/demo
+
+bench: deps
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSAORI_TESTS=OFF -DSAORI_BENCHMARKS=ON
+	cmake --build build/bench -j $(JOBS)
+	build/bench/bench/codec_bench
+	build/bench/bench/request_path_bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,90 @@
+#include "engine/speech_commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "engine/messages.h"
+#include "protocol/text_rules.h"
+
+namespace saori {
+
+namespace {
+
+CommandOutcome answer(StatusCode status, ByteView message) {
+  return CommandOutcome{status, ResultText(message)};
+}
+
+// The message with its "%d" replaced by `number` in signed decimal.
+CommandOutcome answer_with_number(StatusCode status, ByteView format, std::int32_t number) {
+  const std::size_t placeholder = format.find("%d");
+  ResultText text(format.substr(0, placeholder));
+  append_decimal(text, number);
+  text.append(format.substr(placeholder + 2));
+  return CommandOutcome{status, std::move(text)};
+}
+
+std::int32_t read_speed(const ArgumentList& arguments, std::size_t entry) {
+  if (arguments.size() <= entry) return default_speed;
+  const std::int32_t speed = parse_decimal(arguments[entry]);
+  return (speed < 50 || speed > 300) ? default_speed : speed;
+}
+
+// Entries reach the engine and the file system as zero-terminated copies, so
+// each is read only up to its first zero byte.
+std::string zero_terminated(ByteView entry) { return std::string(entry); }
+
+CommandOutcome play_sync(const ArgumentList& arguments, const EngineBinding& engine) {
+  if (arguments.size() < 2) return answer(500, messages::playsync_argument_count);
+  if (!engine.bound()) return answer(400, messages::playsync_engine_not_loaded);
+
+  const std::string text = zero_terminated(arguments[1]);
+  const std::int32_t speed = read_speed(arguments, 2);
+  const std::int32_t result = engine.AquesTalkDa_PlaySync(text.c_str(), speed);
+  if (result != 0) return answer_with_number(400, messages::playsync_failed_format, result);
+  return answer(200, {});
+}
+
+CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& engine) {
+  if (arguments.size() < 3) return answer(500, messages::createwav_argument_count);
+  // Checked before the file is opened, so an existing file stays untouched.
+  if (!engine.bound()) return answer(400, messages::createwav_engine_not_loaded);
+
+  const std::string path = zero_terminated(arguments[1]);
+  const std::string text = zero_terminated(arguments[2]);
+  const std::int32_t speed = read_speed(arguments, 3);
+
+  // Created or emptied before synthesis, so a failed synthesis leaves an
+  // empty file behind rather than an old waveform.
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return answer(400, messages::createwav_open_failed);
+
+  // The engine reports its error number through the size on failure.
+  std::int32_t size = 0;
+  unsigned char* wave = engine.AquesTalk_Synthe(text.c_str(), speed, &size);
+  if (wave == nullptr || size < 0) {
+    std::fclose(file);
+    if (wave != nullptr) engine.AquesTalk_FreeWave(wave);
+    return answer_with_number(400, messages::createwav_synthe_failed_format, size);
+  }
+
+  // One write of exactly the engine's bytes; a short write or a failing
+  // close (a full disk, say) must not be answered as success.
+  const std::size_t length = static_cast<std::size_t>(size);
+  const bool written = length == 0 || std::fwrite(wave, 1, length, file) == length;
+  const bool closed = std::fclose(file) == 0;
+  engine.AquesTalk_FreeWave(wave);
+  if (!written || !closed) return answer(400, messages::createwav_write_failed);
+  return answer(200, {});
+}
+
+}  // namespace
+
+CommandOutcome execute_command(const ArgumentList& arguments, const EngineBinding& engine) {
+  if (arguments.empty()) return answer(500, messages::no_arguments);
+  const ByteView command = arguments[0];
+  if (command.find("PLAYSYNC") != ByteView::npos) return play_sync(arguments, engine);
+  if (command.find("CREATEWAV") != ByteView::npos) return create_wav(arguments, engine);
+  return answer(500, messages::unknown_command);
+}
+
+}  // namespace saori

@@ -1,0 +1,23 @@
+#include <cstdlib>
+
+#include "platform/host_memory.h"
+
+namespace saori {
+
+namespace {
+
+class MallocMemory final : public HostMemory {
+ public:
+  // malloc(0) may answer null; a zero-size block is still a valid block.
+  HostBlock allocate(std::size_t size) override { return std::malloc(size == 0 ? 1 : size); }
+  void release(HostBlock block) override { std::free(block); }
+};
+
+}  // namespace
+
+HostMemory& system_host_memory() {
+  static MallocMemory memory;
+  return memory;
+}
+
+}  // namespace saori

@@ -1,0 +1,109 @@
+#include <cstring>
+#include <new>
+
+#include "engine/speech_commands.h"
+#include "plugin/plugin.h"
+#include "protocol/request_parser.h"
+#include "protocol/response_writer.h"
+#include "protocol/text_rules.h"
+
+namespace saori {
+
+namespace {
+
+constexpr ByteView security_level = "SecurityLevel";
+
+// The level is compared as a C string: a zero byte ends it.
+bool is_local(ByteView level) {
+  const std::size_t zero = level.find('\0');
+  return equal_ignoring_ascii_case(level.substr(0, zero), "Local");
+}
+
+}  // namespace
+
+bool answer_request(PluginState& state, ByteView text, ByteString& response) {
+  // A request that does not say otherwise counts as local.
+  HeaderMap headers{{security_level, "Local"}};
+  ByteView method;
+  ArgumentList arguments;
+  if (parse_request(text, headers, method, arguments) < 0) return false;
+
+  if (method == "GET Version") {
+    response = write_response(nullptr, nullptr, 200, {});
+  } else if (method == "EXECUTE") {
+    if (!is_local(headers.find(security_level)->second)) {
+      response = write_response(nullptr, nullptr, 500, {});
+    } else {
+      const CommandOutcome outcome = execute_command(arguments, state.engine);
+      response = write_response(nullptr, nullptr, outcome.status, outcome.result);
+    }
+  } else {
+    response = write_response(nullptr, nullptr, 400, {});
+  }
+  return true;
+}
+
+int plugin_load(PluginState& state, const Platform& platform, HostBlock block,
+                std::int32_t length) noexcept {
+  try {
+    if (block != nullptr) {
+      const std::size_t count = length > 0 ? static_cast<std::size_t>(length) : 0;
+      try {
+        state.directory.assign(static_cast<const char*>(block), count);
+      } catch (...) {
+        platform.memory.release(block);
+        throw;
+      }
+      platform.memory.release(block);
+    }
+    return bind_engine(state.engine, platform.libraries, state.directory) ? 1 : 0;
+  } catch (...) {
+    // Out of memory: bind_engine has left the binding empty.
+    release_engine(state.engine, platform.libraries);
+    return 0;
+  }
+}
+
+HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock block,
+                         std::int32_t* length) noexcept {
+  if (length == nullptr) {
+    if (block != nullptr) platform.memory.release(block);
+    return nullptr;
+  }
+
+  // Copy the request and give the host's block back before anything else.
+  // A null block is read as an empty request, which is malformed.
+  ByteString text;
+  bool copied = true;
+  if (block != nullptr) {
+    const std::size_t count = *length > 0 ? static_cast<std::size_t>(*length) : 0;
+    try {
+      text.assign(static_cast<const char*>(block), count);
+    } catch (...) {
+      copied = false;
+    }
+    platform.memory.release(block);
+  }
+  *length = 0;
+  if (!copied) return nullptr;
+
+  ByteString response;
+  try {
+    if (!answer_request(state, text, response)) return nullptr;
+  } catch (...) {
+    return nullptr;
+  }
+
+  *length = static_cast<std::int32_t>(response.size());
+  HostBlock answer = platform.memory.allocate(response.size());
+  if (answer == nullptr) return nullptr;
+  std::memcpy(answer, response.data(), response.size());
+  return answer;
+}
+
+int plugin_unload(PluginState& state, const Platform& platform) noexcept {
+  release_engine(state.engine, platform.libraries);
+  return 1;
+}
+
+}  // namespace saori

@@ -1,0 +1,48 @@
+// The plug-in's boundary logic, free of any Windows type so that it runs
+// natively under test. The exported entry points (exports.cpp) hold the one
+// PluginState of the module and forward to these functions.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/engine_binding.h"
+#include "platform/dynamic_library.h"
+#include "platform/host_memory.h"
+#include "protocol/byte_string.h"
+
+namespace saori {
+
+// What the module keeps between host calls.
+struct PluginState {
+  ByteString directory;   // from load, in the ANSI code page
+  EngineBinding engine;
+};
+
+// The operating-system services the entry points use.
+struct Platform {
+  DynamicLibraries& libraries;
+  HostMemory& memory;
+};
+
+// Takes ownership of `block` (the plug-in's directory, `length` bytes) and
+// frees it; a null block keeps the directory of an earlier load. Binds the
+// engine and returns 1 when it is bound, else 0.
+int plugin_load(PluginState& state, const Platform& platform, HostBlock block,
+                std::int32_t length) noexcept;
+
+// Takes ownership of `block` (one request of `*length` bytes) and frees it
+// before parsing. Returns a new host block of exactly the response bytes,
+// with `*length` set to their count; or null with `*length` 0 for a malformed
+// request or when memory runs out, or null with `*length` the response's
+// count when only the response block could not be had.
+HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock block,
+                         std::int32_t* length) noexcept;
+
+// Releases the engine; returns 1.
+int plugin_unload(PluginState& state, const Platform& platform) noexcept;
+
+// The response to one request text, or false when it is malformed.
+// Exposed for the entry point above and for benchmarks.
+bool answer_request(PluginState& state, ByteView text, ByteString& response);
+
+}  // namespace saori

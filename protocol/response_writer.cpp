@@ -1,0 +1,75 @@
+#include "protocol/response_writer.h"
+
+#include "protocol/text_rules.h"
+
+namespace saori {
+
+namespace {
+
+constexpr ByteView crlf = "\r\n";
+
+void append_line(ByteString& out, ByteView name, ByteView value) {
+  out.append(name).append(": ").append(value).append(crlf);
+}
+
+}  // namespace
+
+ByteView reason_phrase(StatusCode code) noexcept {
+  switch (code) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 210: return "Break";
+    case 300: return "Communicate";
+    case 311: return "Not Enough";
+    case 312: return "Advice";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 406: return "Not Acceptable";
+    case 408: return "Request Timeout";
+    case 409: return "Conflict";
+    case 420: return "Refuse";
+    case 500: return "Internal Server Error";
+    case 501: return "Not Implemented";
+    case 503: return "Service Unavailable";
+    case 510: return "Not Local IP";
+    case 511: return "In Black List";
+    case 512: return "Invisible";
+    default: return {};
+  }
+}
+
+ByteString write_response(const ValueList* values, const HeaderMap* headers, StatusCode code,
+                          ByteView result) {
+  ByteView phrase = reason_phrase(code);
+  if (phrase.empty()) phrase = "Unknown Error";
+
+  ByteString out;
+  out.reserve(64 + result.size());
+  out.append("SAORI/1.0 ");
+  append_decimal(out, code);
+  out.push_back(' ');
+  out.append(phrase).append(crlf);
+
+  if (!result.empty()) append_line(out, "Result", result);
+
+  if (values != nullptr) {
+    ByteString name;
+    for (std::size_t i = 0; i < values->size(); ++i) {
+      name.assign("Value");
+      append_decimal(name, static_cast<std::int64_t>(i));
+      append_line(out, name, (*values)[i]);
+    }
+  }
+
+  if (headers != nullptr) {
+    for (const auto& [name, value] : *headers) append_line(out, name, value);
+  }
+
+  out.append(crlf);
+  return out;
+}
+
+}  // namespace saori

@@ -1,0 +1,17 @@
+// Writes the text of one SAORI/1.0 response.
+#pragma once
+
+#include "protocol/byte_string.h"
+
+namespace saori {
+
+// Phrase of a known status code, or the empty text for any other code.
+ByteView reason_phrase(StatusCode code) noexcept;
+
+// Status line, "Result: " line when `result` is not empty, one "Value<i>" line
+// per value, the headers in ascending name order, then the closing empty
+// line; every line ends with CR LF. Nothing is escaped or trimmed.
+ByteString write_response(const ValueList* values, const HeaderMap* headers, StatusCode code,
+                          ByteView result);
+
+}  // namespace saori
