@@ -1,0 +1,256 @@
+// Speed of the request parser and the response writer.
+//
+//  - typical request: one short EXECUTE PLAYSYNC request parsed (with the
+//    SecurityLevel default seeded, as the dispatcher does) and its 200
+//    response written;
+//  - bulk parsing: about 1 MiB of header lines, and about 1 MiB of argument
+//    lines, parsed, beside a floor measured on the same bytes in the same run:
+//    one memchr call per line looking for its LF, and nothing else;
+//  - growth: the same two kinds of input at 1/16 MiB and 1 MiB.
+//
+// The bulk inputs are ordinary-looking lines ending in CR LF:
+//  - header lines "X-Header-NN: <value>" with 40 distinct names (NN = 00..39)
+//    taken in turn, so the header map holds 41 entries and every line after
+//    the first 40 overwrites one;
+//  - argument lines "Argument<i>: <value>" with i = 0, 1, 2, ... ascending;
+//  - values of 20 to 60 bytes (40 on average) of letters, digits, spaces and
+//    the punctuation seen in header values ("-./;=,_"), from a fixed
+//    pseudo-random sequence, so line lengths vary from line to line.
+//
+// After the benchmarks a summary block gives the figures the project tracks,
+// each the median of the repetitions of its benchmark.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "protocol/byte_string.h"
+#include "protocol/request_parser.h"
+#include "protocol/response_writer.h"
+
+namespace {
+
+using saori::ArgumentList;
+using saori::ByteString;
+using saori::ByteView;
+using saori::HeaderMap;
+
+constexpr int repetitions = 5;
+
+constexpr std::size_t large_input = std::size_t{1} << 20;  // 1 MiB
+constexpr std::size_t small_input = large_input / 16;      // 64 KiB
+
+const char typical_request[] =
+    "EXECUTE SAORI/1.0\r\n"
+    "SecurityLevel: Local\r\n"
+    "Argument0: PLAYSYNC\r\n"
+    "Argument1: \x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
+    "Argument2: 120\r\n"
+    "\r\n";
+
+// A value of 20 to 60 bytes drawn from a fixed linear congruential sequence.
+void append_value(std::string& out, std::uint32_t& seed) {
+  static constexpr char alphabet[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789    -./;=,_";
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const std::size_t length = 20 + next() % 41;
+  for (std::size_t i = 0; i < length; ++i) out.push_back(alphabet[next() % (sizeof alphabet - 1)]);
+}
+
+enum class Kind { headers, arguments };
+
+// A request of about `size` bytes (never more) of lines of the given kind,
+// closed by an empty line.
+std::string make_bulk_request(Kind kind, std::size_t size) {
+  std::string text = "EXECUTE SAORI/1.0\r\n";
+  std::string line;
+  std::uint32_t seed = 12345;
+  for (std::size_t i = 0;; ++i) {
+    line.clear();
+    char name[32];
+    if (kind == Kind::headers) {
+      std::snprintf(name, sizeof name, "X-Header-%02zu: ", i % 40);
+    } else {
+      std::snprintf(name, sizeof name, "Argument%zu: ", i);
+    }
+    line.append(name);
+    append_value(line, seed);
+    line.append("\r\n");
+    if (text.size() + line.size() + 2 > size) break;
+    text.append(line);
+  }
+  text.append("\r\n");
+  return text;
+}
+
+const std::string& bulk_request(Kind kind, std::size_t size) {
+  static std::map<std::pair<Kind, std::size_t>, std::string> cache;
+  auto found = cache.find({kind, size});
+  if (found == cache.end()) found = cache.emplace(std::make_pair(kind, size), make_bulk_request(kind, size)).first;
+  return found->second;
+}
+
+void typical_request_benchmark(benchmark::State& state) {
+  const ByteView text(typical_request, sizeof typical_request - 1);
+  for (auto _ : state) {
+    HeaderMap headers{{"SecurityLevel", "Local"}};
+    ByteView method;
+    ArgumentList arguments;
+    const int count = saori::parse_request(text, headers, method, arguments);
+    benchmark::DoNotOptimize(count);
+    ByteString response = saori::write_response(nullptr, nullptr, 200, {});
+    benchmark::DoNotOptimize(response.data());
+  }
+}
+
+void parse_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
+  const std::string& text = bulk_request(kind, size);
+  for (auto _ : state) {
+    HeaderMap headers{{"SecurityLevel", "Local"}};
+    ByteView method;
+    ArgumentList arguments;
+    const int count = saori::parse_request(text, headers, method, arguments);
+    benchmark::DoNotOptimize(count);
+    benchmark::DoNotOptimize(headers.size());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+
+// The least a line splitter has to do: one memchr per line for its LF.
+void floor_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
+  const std::string& text = bulk_request(kind, size);
+  for (auto _ : state) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    std::size_t lines = 0;
+    while (p < end) {
+      const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+      if (lf == nullptr) break;
+      p = static_cast<const char*>(lf) + 1;
+      ++lines;
+    }
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+
+std::string bench_name(const char* what, Kind kind, std::size_t size) {
+  return std::string(what) + (kind == Kind::headers ? "/header_lines/" : "/argument_lines/") +
+         std::to_string(size);
+}
+
+// Passes every run on to the console and keeps each benchmark's real times
+// (in nanoseconds per iteration) for the summary.
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      times_[run.run_name.function_name].push_back(run.GetAdjustedRealTime() *
+                                                   nanoseconds_per(run.time_unit));
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // Median nanoseconds per iteration, or a negative value when not run.
+  double median(const std::string& name) const {
+    const auto found = times_.find(name);
+    if (found == times_.end() || found->second.empty()) return -1;
+    std::vector<double> values = found->second;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  }
+
+ private:
+  static double nanoseconds_per(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kNanosecond: return 1;
+      case benchmark::kMicrosecond: return 1e3;
+      case benchmark::kMillisecond: return 1e6;
+      case benchmark::kSecond: return 1e9;
+    }
+    return 1;
+  }
+
+  std::map<std::string, std::vector<double>> times_;
+};
+
+// Megabytes (10^6 bytes) per second for `bytes` handled in `nanoseconds`.
+double megabytes_per_second(std::size_t bytes, double nanoseconds) {
+  return static_cast<double>(bytes) / nanoseconds * 1e3;
+}
+
+void print_summary(const CollectingReporter& reporter) {
+  std::printf("\n---- codec summary (medians of %d repetitions) ----\n", repetitions);
+  const double typical = reporter.median("typical_request");
+  if (typical >= 0) std::printf("typical request: %.0f ns (parse + 200 response)\n", typical);
+
+  for (Kind kind : {Kind::headers, Kind::arguments}) {
+    const char* label = kind == Kind::headers ? "header lines" : "argument lines";
+    const std::size_t bytes = bulk_request(kind, large_input).size();
+    const double parse = reporter.median(bench_name("parse", kind, large_input));
+    const double floor = reporter.median(bench_name("floor", kind, large_input));
+    if (parse > 0 && floor > 0) {
+      const double parse_rate = megabytes_per_second(bytes, parse);
+      const double floor_rate = megabytes_per_second(bytes, floor);
+      std::printf("%s: parse %.0f MB/s, floor %.0f MB/s, ratio %.2f (target >= 0.5)%s\n", label,
+                  parse_rate, floor_rate, parse_rate / floor_rate,
+                  parse_rate / floor_rate >= 0.5 ? "" : "  MISSED");
+    }
+    const double small = reporter.median(bench_name("parse", kind, small_input));
+    if (small > 0 && parse > 0) {
+      const double factor = parse / small;
+      std::printf("growth 16x input: %s %.1f us -> %.1f us = %.1fx (target <= 20x)%s\n", label,
+                  small / 1e3, parse / 1e3, factor, factor <= 20 ? "" : "  MISSED");
+    }
+  }
+  for (Kind kind : {Kind::headers, Kind::arguments}) {
+    std::printf("input %s: %zu bytes (1 MiB case), %zu bytes (1/16 MiB case)\n",
+                kind == Kind::headers ? "header lines" : "argument lines",
+                bulk_request(kind, large_input).size(), bulk_request(kind, small_input).size());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  benchmark::RegisterBenchmark("typical_request", typical_request_benchmark)
+      ->Repetitions(repetitions);
+  for (std::size_t size : {small_input, large_input}) {
+    for (Kind kind : {Kind::headers, Kind::arguments}) {
+      bulk_request(kind, size);  // built before any timing
+      benchmark::RegisterBenchmark(bench_name("parse", kind, size).c_str(),
+                                   [kind, size](benchmark::State& state) {
+                                     parse_benchmark(state, kind, size);
+                                   })
+          ->Unit(benchmark::kMicrosecond)
+          ->Repetitions(repetitions);
+      benchmark::RegisterBenchmark(bench_name("floor", kind, size).c_str(),
+                                   [kind, size](benchmark::State& state) {
+                                     floor_benchmark(state, kind, size);
+                                   })
+          ->Unit(benchmark::kMicrosecond)
+          ->Repetitions(repetitions);
+    }
+  }
+
+  CollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  print_summary(reporter);
+  benchmark::Shutdown();
+  return 0;
+}
