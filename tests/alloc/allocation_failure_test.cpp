@@ -1,0 +1,226 @@
+// Fails the Nth allocation along a request's path, for every N, and checks
+// that nothing escapes the entry points, that the request block is always
+// freed, that nothing leaks, and that the answer is either the whole
+// response or a null handle.
+//
+// Every C++ allocation goes through the operator new replaced below, and
+// every host block through the counting host memory, so one countdown
+// covers both.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "plugin/plugin.h"
+#include "support/counting_memory.h"
+
+namespace {
+
+// 0: no failure armed; otherwise the allocation that makes it reach 0 fails.
+long countdown = 0;
+bool failure_injected = false;
+bool host_block_failed = false;
+
+// Set while a test double does its own bookkeeping, which is not part of
+// the path under test.
+bool suspended = false;
+
+bool next_allocation_fails() {
+  if (countdown == 0 || suspended) return false;
+  if (--countdown != 0) return false;
+  failure_injected = true;
+  return true;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (next_allocation_fails()) throw std::bad_alloc();
+  void* memory = std::malloc(size == 0 ? 1 : size);
+  if (memory == nullptr) throw std::bad_alloc();
+  return memory;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace saori {
+namespace {
+
+// Host memory whose allocations share the countdown.
+class FailingMemory final : public HostMemory {
+ public:
+  HostBlock allocate(std::size_t size) override {
+    if (next_allocation_fails()) {
+      host_block_failed = true;
+      return nullptr;
+    }
+    suspended = true;
+    HostBlock block = inner.allocate(size);
+    suspended = false;
+    return block;
+  }
+  void release(HostBlock block) override { inner.release(block); }
+  testing_support::CountingMemory inner;
+};
+
+// An engine that allocates nothing through operator new, as the real one.
+int synthe_buffers_out = 0;
+int play_calls = 0;
+unsigned char* SAORI_ENGINE_CALL synthe(const char*, std::int32_t, std::int32_t* size) {
+  ++synthe_buffers_out;
+  *size = 4;
+  return static_cast<unsigned char*>(std::malloc(4));
+}
+void SAORI_ENGINE_CALL free_wave(unsigned char* wave) {
+  --synthe_buffers_out;
+  std::free(wave);
+}
+std::int32_t SAORI_ENGINE_CALL play_sync(const char*, std::int32_t) {
+  ++play_calls;
+  return 0;
+}
+
+// A loader that allocates nothing and counts what it holds.
+class CountingLibraries final : public DynamicLibraries {
+ public:
+  int to_wide(const char* bytes, int length, char16_t* out, int capacity) override {
+    if (length <= 0) return 0;
+    if (capacity == 0) return length;
+    for (int i = 0; i < length && i < capacity; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+    return length < capacity ? length : capacity;
+  }
+  LibraryHandle open(const char16_t*) override {
+    ++held;
+    return reinterpret_cast<LibraryHandle>(static_cast<std::uintptr_t>(held));
+  }
+  EntryPoint resolve(LibraryHandle, const char* name) override {
+    const std::string_view n = name;
+    if (n == "AquesTalk_Synthe") return reinterpret_cast<EntryPoint>(synthe);
+    if (n == "AquesTalk_FreeWave") return reinterpret_cast<EntryPoint>(free_wave);
+    return reinterpret_cast<EntryPoint>(play_sync);
+  }
+  void close(LibraryHandle) override { --held; }
+  int held = 0;
+};
+
+int open_descriptors() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+std::string wav_path() { return "/tmp/allocation-failure-" + std::to_string(getpid()) + ".wav"; }
+
+struct PathCase {
+  const char* name;
+  std::string request;
+  std::string response;
+};
+
+class AllocationFailureTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(AllocationFailureTest, EveryFailurePointIsContained) {
+  FailingMemory memory;
+  CountingLibraries libraries;
+  const Platform platform{libraries, memory};
+  PluginState state;
+  const std::string directory = "C:\\ghost\\";
+  ASSERT_EQ(plugin_load(state, platform, memory.inner.block_of(directory),
+                        static_cast<std::int32_t>(directory.size())), 1);
+  const int descriptors = open_descriptors();
+
+  long completed_without_failure = 0;
+  for (long n = 1; n < 10000 && completed_without_failure == 0; ++n) {
+    HostBlock block = memory.inner.block_of(GetParam().request);
+    std::int32_t length = static_cast<std::int32_t>(GetParam().request.size());
+    failure_injected = host_block_failed = false;
+    countdown = n;
+    HostBlock response = plugin_request(state, platform, block, &length);
+    countdown = 0;
+
+    if (!failure_injected) completed_without_failure = n;
+    if (response != nullptr) {
+      const std::string bytes(static_cast<const char*>(response), static_cast<std::size_t>(length));
+      EXPECT_EQ(bytes, GetParam().response) << "failing allocation " << n;
+      memory.release(response);
+    } else if (host_block_failed) {
+      EXPECT_EQ(length, static_cast<std::int32_t>(GetParam().response.size())) << n;
+    } else {
+      EXPECT_EQ(length, 0) << "failing allocation " << n;
+    }
+    EXPECT_EQ(memory.inner.live_blocks(), 0u) << "failing allocation " << n;
+    EXPECT_EQ(synthe_buffers_out, 0) << "failing allocation " << n;
+    EXPECT_EQ(open_descriptors(), descriptors) << "failing allocation " << n;
+  }
+  EXPECT_GT(completed_without_failure, 1) << "no allocation was ever made";
+  std::printf("%s: %ld allocation points\n", GetParam().name, completed_without_failure - 1);
+  EXPECT_EQ(plugin_unload(state, platform), 1);
+  EXPECT_EQ(libraries.held, 0);
+  std::remove(wav_path().c_str());
+}
+
+const std::string request_head = "EXECUTE SAORI/1.0\r\nSecurityLevel: Local\r\nSender: test\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, AllocationFailureTest,
+    testing::Values(
+        PathCase{"Version", "GET Version SAORI/1.0\r\nCharset: UTF-8\r\n\r\n",
+                 "SAORI/1.0 200 OK\r\n\r\n"},
+        PathCase{"PlaySync",
+                 request_head + "Argument0: PLAYSYNC\r\nArgument1: a rather long text to speak\r\n"
+                                "Argument2: 120\r\n\r\n",
+                 "SAORI/1.0 200 OK\r\n\r\n"},
+        PathCase{"CreateWav",
+                 request_head + "Argument0: CREATEWAV\r\nArgument1: " + wav_path() +
+                     "\r\nArgument2: a rather long text to write\r\nArgument3: 90\r\n\r\n",
+                 "SAORI/1.0 200 OK\r\n\r\n"},
+        PathCase{"CreateWavOpenFails",
+                 request_head + "Argument0: CREATEWAV\r\nArgument1: /nonexistent/x.wav\r\n"
+                                "Argument2: text\r\n\r\n",
+                 "SAORI/1.0 400 Bad Request\r\nResult: "
+                 "\x83\x47\x83\x89\x81\x5b\x81\x46\x43\x52\x45\x41\x54\x45\x57\x41\x56\x81\x46\x83"
+                 "\x74\x83\x40\x83\x43\x83\x8b\x82\xf0\x8a\x4a\x82\xad\x82\xcc\x82\xc9\x8e\xb8\x94"
+                 "\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\r\n\r\n"},
+        PathCase{"NotLocal", "EXECUTE SAORI/1.0\r\nSecurityLevel: External\r\n\r\n",
+                 "SAORI/1.0 500 Internal Server Error\r\n\r\n"},
+        PathCase{"Malformed", "NOT A REQUEST\r\n\r\n", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {
+  const std::string directory = "C:\\a rather long ghost directory name\\";
+  for (long n = 1; n < 1000; ++n) {
+    FailingMemory memory;
+    CountingLibraries libraries;
+    const Platform platform{libraries, memory};
+    PluginState state;
+    HostBlock block = memory.inner.block_of(directory);
+    failure_injected = false;
+    countdown = n;
+    const int loaded =
+        plugin_load(state, platform, block, static_cast<std::int32_t>(directory.size()));
+    countdown = 0;
+    EXPECT_EQ(memory.inner.live_blocks(), 0u) << n;
+    EXPECT_EQ(loaded, state.engine.bound() ? 1 : 0) << n;
+    EXPECT_EQ(libraries.held, loaded == 1 ? 2 : 0) << n;
+    plugin_unload(state, platform);
+    EXPECT_EQ(libraries.held, 0) << n;
+    if (!failure_injected) {
+      EXPECT_EQ(loaded, 1);
+      break;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace saori
