@@ -1,0 +1,44 @@
+# End-to-end tests of the built plug-in DLL: a Windows test program plays
+# the host, loads saori_speech.dll and drives it against the stand-in engine;
+# a shell check inspects the exports and imports of the binaries.
+
+# GoogleTest from Debian's sources, built for the cross target. Only what the
+# test program links is built; nothing of it is installed.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(SAORI_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+add_subdirectory(${SAORI_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# MinGW's win32 thread model has no std::mutex, on which GoogleTest builds
+# its thread start signal: a Win32 one is put in its place.
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC
+  "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/plugin_gtest_notification.h>")
+
+add_executable(plugin_e2e_test ${CMAKE_CURRENT_LIST_DIR}/plugin_e2e_test.cpp)
+target_link_libraries(plugin_e2e_test PRIVATE gtest psapi)
+# The test program runs under Wine with no MinGW runtime DLLs beside it.
+saori_static_runtime(plugin_e2e_test)
+add_dependencies(plugin_e2e_test saori_speech standin_engines)
+# Unix paths; the program turns them into Wine's Z: drive paths.
+target_compile_definitions(plugin_e2e_test PRIVATE
+  PLUGIN_E2E_STANDIN_DIR="${SAORI_STANDIN_DIR}"
+  PLUGIN_E2E_SCRATCH_DIR="${CMAKE_CURRENT_BINARY_DIR}/plugin_e2e_scratch")
+# The plug-in sits next to the test program, as it would in a host's folder.
+add_custom_command(TARGET plugin_e2e_test POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:saori_speech>
+          $<TARGET_FILE_DIR:plugin_e2e_test>
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/plugin_e2e_scratch)
+
+# One CTest entry per test case, listed when CTest runs (Wine is needed to
+# list them, and the prefix may not exist yet at build time).
+include(GoogleTest)
+gtest_discover_tests(plugin_e2e_test DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                     PROPERTIES TIMEOUT 300)
+
+# The cross emulator wraps only target commands, so the script runs with sh
+# directly.
+add_test(NAME plugin_binary_check
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_binary.sh
+          "${CMAKE_OBJDUMP}" $<TARGET_FILE:saori_speech> ${SAORI_STANDIN_DIR})
