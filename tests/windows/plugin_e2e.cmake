@@ -21,15 +21,12 @@ target_link_libraries(plugin_e2e_test PRIVATE gtest psapi)
 # The test program runs under Wine with no MinGW runtime DLLs beside it.
 saori_static_runtime(plugin_e2e_test)
 add_dependencies(plugin_e2e_test saori_speech standin_engines)
-# Unix paths; the program turns them into Wine's Z: drive paths.
+# Unix paths; the program turns them into Wine's Z: drive paths. The plug-in
+# is loaded where it is built, so a rebuilt DLL is always the one tested.
 target_compile_definitions(plugin_e2e_test PRIVATE
+  PLUGIN_E2E_PLUGIN_FILE="$<TARGET_FILE:saori_speech>"
   PLUGIN_E2E_STANDIN_DIR="${SAORI_STANDIN_DIR}"
   PLUGIN_E2E_SCRATCH_DIR="${CMAKE_CURRENT_BINARY_DIR}/plugin_e2e_scratch")
-# The plug-in sits next to the test program, as it would in a host's folder.
-add_custom_command(TARGET plugin_e2e_test POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:saori_speech>
-          $<TARGET_FILE_DIR:plugin_e2e_test>
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/plugin_e2e_scratch)
 
 # One CTest entry per test case, listed when CTest runs (Wine is needed to
 # list them, and the prefix may not exist yet at build time).

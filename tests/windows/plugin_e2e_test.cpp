@@ -156,12 +156,7 @@ Function entry(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-std::wstring plugin_file() {
-  wchar_t exe[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path(exe, length);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"saori_speech.dll";
-}
+std::wstring plugin_file() { return widen(windows_path(PLUGIN_E2E_PLUGIN_FILE)); }
 
 HGLOBAL block_of(const std::string& bytes) {
   HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
@@ -715,6 +710,16 @@ TEST_F(PluginTest, RequestsLeaveNoMemoryBehind) {
   // A leak of one block per request would be 20000 blocks and 80 MB.
   EXPECT_LT(blocks_after - blocks_before, 200) << blocks_before << " -> " << blocks_after;
   EXPECT_LT(bytes_after, bytes_before + 16 * 1024 * 1024) << bytes_before << " -> " << bytes_after;
+}
+
+TEST_F(UnboundPluginTest, LoadBlocksAreFreed) {
+  // A directory where nothing is found, so each load is quick and fails.
+  const std::string directory = "Z:\\" + std::string(4096, 'd') + "\\";
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(plugin.load(directory), 0);
+  const long blocks_before = busy_heap_blocks();
+  for (int i = 0; i < 2000; ++i) plugin.load(directory);
+  const long blocks_after = busy_heap_blocks();
+  EXPECT_LT(blocks_after - blocks_before, 200) << blocks_before << " -> " << blocks_after;
 }
 
 }  // namespace
