@@ -1,6 +1,6 @@
 # End-to-end tests of the built plug-in DLL: a Windows test program plays
 # the host, loads saori_speech.dll and drives it against the stand-in engine;
-# a shell check inspects the exports and imports of the binaries.
+# a shell check reads the exports and imports of the binaries.
 
 # GoogleTest from Debian's sources, built for the cross target. Only what the
 # test program links is built; nothing of it is installed.

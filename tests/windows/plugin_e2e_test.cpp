@@ -407,8 +407,8 @@ TEST_F(PluginTest, CreateWavWritesTheEngineBytesUnchanged) {
   std::string expected;
   for (int i = 0; i < 600; ++i) expected.push_back(static_cast<char>(i % 256));
   // The bytes a text-mode write would alter or stop at.
-  for (char special : {'\r', '\n', '\x1a', '\0'}) {
-    ASSERT_NE(expected.find(special), std::string::npos);
+  for (char awkward : {'\r', '\n', '\x1a', '\0'}) {
+    ASSERT_NE(expected.find(awkward), std::string::npos);
   }
 
   EXPECT_EQ(plugin.request(execute({"CREATEWAV", wave, "#size:600", "120"})).bytes, ok);
