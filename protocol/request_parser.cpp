@@ -8,6 +8,9 @@
 #include <emmintrin.h>
 #define SAORI_HAVE_SSE2 1
 #endif
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
 
 namespace saori {
 
@@ -15,6 +18,7 @@ namespace {
 
 constexpr ByteView protocol_token = " SAORI/1.";
 constexpr ByteView argument_prefix = "Argument";
+constexpr std::size_t first_capacity = 4;
 
 // First CR or LF in [begin, end), or end. Lines are usually short, but a
 // request may carry long values, so where SSE2 is available sixteen bytes are
@@ -45,29 +49,175 @@ const char* find_line_end(const char* begin, const char* end) noexcept {
   return end;
 }
 
-// Offset of the first ": " in `line`, or ByteView::npos.
-std::size_t find_separator(ByteView line) noexcept {
-  const char* const begin = line.data();
-  const char* const end = begin + line.size();
-  const char* p = begin;
-  while (p < end) {
-    const void* colon = std::memchr(p, ':', static_cast<std::size_t>(end - p));
-    if (colon == nullptr) break;
-    p = static_cast<const char*>(colon);
-    if (p + 1 < end && p[1] == ' ') return static_cast<std::size_t>(p - begin);
-    ++p;
+#if defined(_MSC_VER) && !defined(__clang__)
+std::size_t lowest_bit(std::uint64_t mask) noexcept {
+  unsigned long bit;
+#if defined(_M_X64)
+  _BitScanForward64(&bit, mask);
+#else
+  const unsigned long low = static_cast<unsigned long>(mask);
+  if (low != 0) {
+    _BitScanForward(&bit, low);
+  } else {
+    _BitScanForward(&bit, static_cast<unsigned long>(mask >> 32));
+    bit += 32;
   }
-  return ByteView::npos;
+#endif
+  return static_cast<std::size_t>(bit);
+}
+#else
+std::size_t lowest_bit(std::uint64_t mask) noexcept {
+  return static_cast<std::size_t>(__builtin_ctzll(mask));
+}
+#endif
+
+// Walks the request text once and reports, in order, the bytes the line loop
+// stops at: CR, LF and ':'. The text is classified sixty-four bytes at a time
+// into a bit mask, so finding the next of these bytes is usually a shift and
+// a bit scan instead of a search restarted on every line and every field.
+class MarkScanner {
+ public:
+  // Starts at offset `from`, which must not be past the end of the text.
+  MarkScanner(ByteView text, std::size_t from) noexcept
+      : text_(text.data()), size_(text.size()), block_(from),
+        mask_(from < size_ ? classify(text_ + from, size_ - from) : 0) {}
+
+  // Offset of the first CR, LF or ':' at or after `from`, or the size of the
+  // text when there is none. Successive calls must not go backwards.
+  std::size_t next(std::size_t from) noexcept {
+    for (;;) {
+      const std::size_t shift = from - block_;
+      if (shift < block_size) {
+        const std::uint64_t pending = mask_ >> shift;
+        if (pending != 0) return from + lowest_bit(pending);
+        from = block_ + block_size;
+      }
+      if (from >= size_) return size_;
+      block_ = from;
+      mask_ = classify(text_ + from, size_ - from);
+    }
+  }
+
+ private:
+  static constexpr std::size_t block_size = 64;
+
+  // Bit i is set when byte i of the block is CR, LF or ':'; bytes past
+  // `available` are not read.
+  static std::uint64_t classify(const char* block, std::size_t available) noexcept {
+#if defined(SAORI_HAVE_SSE2)
+    if (available >= block_size) {
+      const __m128i cr = _mm_set1_epi8('\r');
+      const __m128i lf = _mm_set1_epi8('\n');
+      const __m128i colon = _mm_set1_epi8(':');
+      std::uint64_t mask = 0;
+      for (int part = 0; part < 4; ++part) {
+        const __m128i chunk =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+        const __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
+            _mm_cmpeq_epi8(chunk, colon));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)))
+                << (16 * part);
+      }
+      return mask;
+    }
+#endif
+    const std::size_t count = available < block_size ? available : block_size;
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const char byte = block[i];
+      if (byte == '\r' || byte == '\n' || byte == ':') mask |= std::uint64_t{1} << i;
+    }
+    return mask;
+  }
+
+  const char* text_;
+  std::size_t size_;
+  std::size_t block_;     // offset of the classified block
+  std::uint64_t mask_;    // its marks
+};
+
+// insert_or_assign that answers the entry of the name.
+HeaderMap::value_type* set_header(HeaderMap& headers, ByteView name, ByteView value) {
+  return &*headers.insert_or_assign(name, value).first;
 }
 
+// Sets headers like set_header, remembering where each name was found. A
+// request with many header lines usually repeats a few names, and a tree
+// search per line is then mostly mispredicted branches; a name found in the
+// cache costs one comparison. Map entries never move, and parsing removes
+// none, so a remembered entry stays valid for the whole request. The first
+// few header lines go straight to the map, so a short request never pays
+// for setting up the cache.
+class HeaderSetter {
+ public:
+  explicit HeaderSetter(HeaderMap& headers) noexcept : headers_(headers) {}
+
+  void set(ByteView name, ByteView value) {
+    if (lines_ < uncached_lines) {
+      ++lines_;
+      set_header(headers_, name, value);
+      return;
+    }
+    if (lines_ == uncached_lines) {
+      ++lines_;
+      for (HeaderMap::value_type*& entry : entries_) entry = nullptr;
+    }
+    HeaderMap::value_type*& entry = entries_[slot_of(name)];
+    if (entry != nullptr && entry->first == name) {
+      entry->second = value;
+    } else {
+      entry = set_header(headers_, name, value);
+    }
+  }
+
+ private:
+  static constexpr int uncached_lines = 8;
+  static constexpr int slot_bits = 8;
+
+  // Mixes the length with the first, middle and last two bytes of the name:
+  // cheap, and enough to tell apart the few names a request repeats.
+  static std::size_t slot_of(ByteView name) noexcept {
+    const std::size_t n = name.size();  // never 0: empty names are not stored
+    std::uint32_t h = static_cast<std::uint32_t>(n);
+    for (std::size_t at : {std::size_t{0}, n / 2, n >= 2 ? n - 2 : 0, n - 1}) {
+      h = h * 131 + static_cast<unsigned char>(name[at]);
+    }
+    return static_cast<std::size_t>((h * 0x9e3779b9u) >> (32 - slot_bits));
+  }
+
+  HeaderMap& headers_;
+  int lines_ = 0;
+  HeaderMap::value_type* entries_[std::size_t{1} << slot_bits];  // set up on first use
+};
+
+// Whether `name` is longer than "Argument" and starts with it in any ASCII
+// case. Every byte of the prefix is a letter, and setting bit 5 of a byte
+// gives that letter exactly for its two cases, so eight bytes compare at once.
 bool has_argument_prefix(ByteView name) noexcept {
-  return name.size() > argument_prefix.size() &&
-         equal_ignoring_ascii_case(name.substr(0, argument_prefix.size()), argument_prefix);
+  static_assert(argument_prefix.size() == 8);
+  if (name.size() <= argument_prefix.size()) return false;
+  std::uint64_t head;
+  std::uint64_t prefix;
+  std::memcpy(&head, name.data(), sizeof head);
+  std::memcpy(&prefix, "argument", sizeof prefix);
+  return (head | 0x2020202020202020u) == prefix;
 }
 
 // Index named by an argument line, or -1 when the line is to be dropped.
 std::int32_t argument_index(ByteView name) noexcept {
   const ByteView rest = name.substr(argument_prefix.size());
+  // The usual name is plain digits. Up to five of them followed by a
+  // non-digit are read here; anything else takes the general rule below.
+  std::int32_t digits = 0;
+  std::int32_t value = 0;
+  while (digits < 6 && static_cast<std::size_t>(digits) < rest.size() && rest[digits] >= '0' &&
+         rest[digits] <= '9') {
+    value = value * 10 + (rest[digits] - '0');
+    ++digits;
+  }
+  if (digits > 0 && digits < 6) return value > max_argument_index ? -1 : value;
+
   const std::int32_t index = parse_decimal(rest);
   if (index < 0) return -1;
   if (index == 0 && rest[0] != '0') return -1;  // "ArgumentX", "Argument-0", "Argument 0"
@@ -102,28 +252,51 @@ int parse_request(ByteView text, HeaderMap& headers, ByteView& method, ArgumentL
   if (token == ByteView::npos) return -1;
   method = first.text.substr(0, token);
 
+  // The remaining lines, split as read_line does: each ends at its first CR
+  // or LF, and CR LF counts as one terminator.
+  const std::size_t size = text.size();
+  MarkScanner marks(text, first.next == no_line ? size : first.next);
+  HeaderSetter header_setter(headers);
   int count = 0;
   for (std::size_t position = first.next; position != no_line;) {
-    const Line line = read_line(text, position);
-    position = line.next;
+    // Colons come before the terminator; the first one followed by a space
+    // separates the name from the value.
+    std::size_t separator = ByteView::npos;
+    std::size_t mark = marks.next(position);
+    while (mark < size && text[mark] == ':') {
+      if (separator == ByteView::npos && mark + 1 < size && text[mark + 1] == ' ') {
+        separator = mark;
+      }
+      mark = marks.next(mark + 1);
+    }
+    const std::size_t start = position;
+    if (mark >= size) {
+      position = no_line;
+    } else {
+      position = mark + 1;
+      if (text[mark] == '\r' && position < size && text[position] == '\n') ++position;
+      if (position >= size) position = no_line;
+    }
 
-    const std::size_t separator = find_separator(line.text);
     if (separator == ByteView::npos) continue;
-    const ByteView name = line.text.substr(0, separator);
-    const ByteView value = line.text.substr(separator + 2);
+    const ByteView name = text.substr(start, separator - start);
+    const ByteView value = text.substr(separator + 2, mark - separator - 2);
 
     if (has_argument_prefix(name)) {
       const std::int32_t index = argument_index(name);
       if (index < 0) continue;
       // Arguments land at their index only in ascending order: a gap is
       // padded with empty entries, an index already covered is appended.
+      // A request usually carries a command and a few arguments: room for
+      // four from the start saves the first steps of the vector's growth.
+      if (arguments.capacity() < first_capacity) arguments.reserve(first_capacity);
       if (static_cast<std::size_t>(index) > arguments.size()) {
         arguments.resize(static_cast<std::size_t>(index));
       }
-      arguments.push_back(value);
+      arguments.emplace_back(value.data(), value.size());
       count = static_cast<int>(arguments.size());
     } else if (!name.empty()) {
-      headers.insert_or_assign(name, value);
+      header_setter.set(name, value);
     }
   }
   return count;
