@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -261,6 +262,63 @@ TEST(ParseRequestTest, OutputsAreResetFirst) {
   EXPECT_EQ(parse_request("GET Version SAORI/1.0", headers, method, arguments), 0);
   EXPECT_EQ(method, "GET Version");
   EXPECT_THAT(arguments, IsEmpty());
+}
+
+}  // namespace
+}  // namespace saori
+
+namespace saori {
+namespace {
+
+// The parser scans the text in blocks; separators and terminators that fall
+// on or across any block boundary must be found all the same.
+TEST(ParseRequestTest, SeparatorsAndTerminatorsAtEveryOffset) {
+  for (std::size_t pad = 0; pad < 140; ++pad) {
+    for (const char* terminator : {"\r\n", "\n", "\r"}) {
+      const std::string name = "X" + std::string(pad, 'n');
+      const std::string text = "EXECUTE SAORI/1.0\r\n" + name + ":x: " + std::string(pad % 7, ':') +
+                               "v" + terminator + "Argument0: a:" + std::string(pad, 'b') +
+                               terminator + "Argument1: c";
+      const Parsed parsed = parse(text);
+      ASSERT_EQ(parsed.count, 2) << pad;
+      EXPECT_THAT(parsed.headers,
+                  ElementsAre(Pair(name + ":x", std::string(pad % 7, ':') + "v")))
+          << pad;
+      EXPECT_THAT(parsed.arguments, ElementsAre("a:" + std::string(pad, 'b'), "c")) << pad;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace saori
+
+namespace saori {
+namespace {
+
+// Many header lines, names repeating in a shifting order and some alike but
+// for their case or length: the last value of each name wins, whatever the
+// parser does to find names quickly.
+TEST(ParseRequestTest, ManyRepeatedHeadersKeepTheLastValueOfEachName) {
+  std::string text = "EXECUTE SAORI/1.0\r\n";
+  std::map<std::string, std::string> expected{{"SecurityLevel", "Local"}};
+  for (int round = 0; round < 5; ++round) {
+    for (int i = 0; i < 600; ++i) {
+      const int n = (i * 7 + round * 13) % 600;
+      std::string name = (n % 3 == 0 ? "x-" : "X-") + std::to_string(n % 300);
+      if (n % 5 == 0) name += "-";
+      const std::string value = std::to_string(round) + "/" + std::to_string(i);
+      text += name + ": " + value + "\r\n";
+      expected[name] = value;
+    }
+  }
+  const Parsed parsed = parse(text, HeaderMap{{"SecurityLevel", "Local"}});
+  ASSERT_EQ(parsed.headers.size(), expected.size());
+  auto want = expected.begin();
+  for (const auto& [name, value] : parsed.headers) {
+    EXPECT_EQ(name, want->first);
+    EXPECT_EQ(value, want->second) << name;
+    ++want;
+  }
 }
 
 }  // namespace
