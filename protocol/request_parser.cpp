@@ -80,7 +80,7 @@ class MarkScanner {
   // Starts at offset `from`, which must not be past the end of the text.
   MarkScanner(ByteView text, std::size_t from) noexcept
       : text_(text.data()), size_(text.size()), block_(from),
-        mask_(from < size_ ? classify(text_ + from, size_ - from) : 0) {}
+        mask_(from < size_ ? classify(text_ + from, size_ - from, size_) : 0) {}
 
   // Offset of the first CR, LF or ':' at or after `from`, or the size of the
   // text when there is none. Successive calls must not go backwards.
@@ -94,7 +94,7 @@ class MarkScanner {
       }
       if (from >= size_) return size_;
       block_ = from;
-      mask_ = classify(text_ + from, size_ - from);
+      mask_ = classify(text_ + from, size_ - from, size_);
     }
   }
 
@@ -102,34 +102,51 @@ class MarkScanner {
   static constexpr std::size_t block_size = 64;
 
   // Bit i is set when byte i of the block is CR, LF or ':'; bytes past
-  // `available` are not read.
-  static std::uint64_t classify(const char* block, std::size_t available) noexcept {
+  // `available` are not read. `text_size` is the size of the whole text the
+  // block ends or lies in.
+  static std::uint64_t classify(const char* block, std::size_t available,
+                                std::size_t text_size) noexcept {
 #if defined(SAORI_HAVE_SSE2)
     if (available >= block_size) {
-      const __m128i cr = _mm_set1_epi8('\r');
-      const __m128i lf = _mm_set1_epi8('\n');
-      const __m128i colon = _mm_set1_epi8(':');
-      std::uint64_t mask = 0;
-      for (int part = 0; part < 4; ++part) {
-        const __m128i chunk =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
-        const __m128i hits = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
-            _mm_cmpeq_epi8(chunk, colon));
-        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)))
-                << (16 * part);
-      }
-      return mask;
+      return chunk_marks(block) | chunk_marks(block + 16) << 16 | chunk_marks(block + 32) << 32 |
+             chunk_marks(block + 48) << 48;
     }
+    // The last block of the text, which is where a short request spends
+    // all its time: whole chunks, then one chunk that ends with the text and
+    // overlaps bytes already classified, when the text is long enough.
+    std::uint64_t mask = 0;
+    std::size_t i = 0;
+    for (; available - i >= 16; i += 16) mask |= chunk_marks(block + i) << i;
+    if (i == available) return mask;
+    if (text_size >= 16) {
+      const std::size_t overlap = i + 16 - available;
+      return mask | (chunk_marks(block + available - 16) >> overlap) << i;
+    }
+#else
+    static_cast<void>(text_size);
+    const std::size_t i = 0;
+    std::uint64_t mask = 0;
 #endif
     const std::size_t count = available < block_size ? available : block_size;
-    std::uint64_t mask = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const char byte = block[i];
-      if (byte == '\r' || byte == '\n' || byte == ':') mask |= std::uint64_t{1} << i;
+    for (std::size_t j = i; j < count; ++j) {
+      const char byte = block[j];
+      const bool mark = byte == '\r' || byte == '\n' || byte == ':';
+      mask |= std::uint64_t{mark} << j;
     }
     return mask;
   }
+
+#if defined(SAORI_HAVE_SSE2)
+  // Bit i set when byte i of the sixteen at `chunk` is CR, LF or ':'.
+  static std::uint64_t chunk_marks(const char* chunk) noexcept {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
+                     _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))),
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(':')));
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+  }
+#endif
 
   const char* text_;
   std::size_t size_;
