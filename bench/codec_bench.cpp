@@ -214,6 +214,12 @@ void print_summary(const CollectingReporter& reporter) {
       std::printf("growth 16x input: %s %.1f us -> %.1f us = %.1fx (target <= 20x)%s\n", label,
                   small / 1e3, parse / 1e3, factor, factor <= 20 ? "" : "  MISSED");
     }
+    // The floor's own growth shows what the caches add on this machine.
+    const double small_floor = reporter.median(bench_name("floor", kind, small_input));
+    if (small_floor > 0 && floor > 0) {
+      std::printf("  (memchr floor on the same inputs: %.1f us -> %.1f us = %.1fx)\n",
+                  small_floor / 1e3, floor / 1e3, floor / small_floor);
+    }
   }
   for (Kind kind : {Kind::headers, Kind::arguments}) {
     std::printf("input %s: %zu bytes (1 MiB case), %zu bytes (1/16 MiB case)\n",
