@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/collecting_reporter.h"
 #include "protocol/byte_string.h"
 #include "protocol/request_parser.h"
 #include "protocol/response_writer.h"
@@ -149,42 +150,6 @@ std::string bench_name(const char* what, Kind kind, std::size_t size) {
          std::to_string(size);
 }
 
-// Passes every run on to the console and keeps each benchmark's real times
-// (in nanoseconds per iteration) for the summary.
-class CollectingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      times_[run.run_name.function_name].push_back(run.GetAdjustedRealTime() *
-                                                   nanoseconds_per(run.time_unit));
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  // Median nanoseconds per iteration, or a negative value when not run.
-  double median(const std::string& name) const {
-    const auto found = times_.find(name);
-    if (found == times_.end() || found->second.empty()) return -1;
-    std::vector<double> values = found->second;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-  }
-
- private:
-  static double nanoseconds_per(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kNanosecond: return 1;
-      case benchmark::kMicrosecond: return 1e3;
-      case benchmark::kMillisecond: return 1e6;
-      case benchmark::kSecond: return 1e9;
-    }
-    return 1;
-  }
-
-  std::map<std::string, std::vector<double>> times_;
-};
 
 // Megabytes (10^6 bytes) per second for `bytes` handled in `nanoseconds`.
 double megabytes_per_second(std::size_t bytes, double nanoseconds) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/collecting_reporter.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -118,30 +119,6 @@ void answer_benchmark(benchmark::State& state, ByteView request) {
     benchmark::DoNotOptimize(response.data());
   }
 }
-
-class CollectingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      // Every benchmark here reports in nanoseconds.
-      times_[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  double median(const std::string& name) const {
-    const auto found = times_.find(name);
-    if (found == times_.end() || found->second.empty()) return -1;
-    std::vector<double> values = found->second;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-  }
-
- private:
-  std::map<std::string, std::vector<double>> times_;
-};
 
 void print_line(const CollectingReporter& reporter, const char* name, const char* label,
                 bool with_target) {
