@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "bench/collecting_reporter.h"
+#include "bench/typical_request.h"
 #include "protocol/byte_string.h"
 #include "protocol/request_parser.h"
 #include "protocol/response_writer.h"
@@ -45,14 +46,6 @@ constexpr int repetitions = 5;
 
 constexpr std::size_t large_input = std::size_t{1} << 20;  // 1 MiB
 constexpr std::size_t small_input = large_input / 16;      // 64 KiB
-
-const char typical_request[] =
-    "EXECUTE SAORI/1.0\r\n"
-    "SecurityLevel: Local\r\n"
-    "Argument0: PLAYSYNC\r\n"
-    "Argument1: \x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
-    "Argument2: 120\r\n"
-    "\r\n";
 
 // A value of 20 to 60 bytes drawn from a fixed linear congruential sequence.
 void append_value(std::string& out, std::uint32_t& seed) {

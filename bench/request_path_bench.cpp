@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/collecting_reporter.h"
+#include "bench/typical_request.h"
 #include "plugin/plugin.h"
 
 namespace {
@@ -26,14 +27,6 @@ using saori::ByteView;
 
 constexpr int repetitions = 5;
 constexpr double target_nanoseconds = 1000;
-
-const char typical_request[] =
-    "EXECUTE SAORI/1.0\r\n"
-    "SecurityLevel: Local\r\n"
-    "Argument0: PLAYSYNC\r\n"
-    "Argument1: \x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n"
-    "Argument2: 120\r\n"
-    "\r\n";
 
 const char version_request[] =
     "GET Version SAORI/1.0\r\n"
