@@ -1,7 +1,6 @@
 #include "engine/speech_commands.h"
 
 #include <cstdio>
-#include <string>
 
 #include "engine/messages.h"
 #include "protocol/text_rules.h"
@@ -10,14 +9,17 @@ namespace saori {
 
 namespace {
 
-CommandOutcome answer(StatusCode status, ByteView message) {
-  return CommandOutcome{status, ResultText(message)};
+using Allocator = ResultText::allocator_type;
+
+CommandOutcome answer(StatusCode status, ByteView message, Allocator allocator) {
+  return CommandOutcome{status, ResultText(message, allocator)};
 }
 
 // The message with its "%d" replaced by `number` in signed decimal.
-CommandOutcome answer_with_number(StatusCode status, ByteView format, std::int32_t number) {
+CommandOutcome answer_with_number(StatusCode status, ByteView format, std::int32_t number,
+                                  Allocator allocator) {
   const std::size_t placeholder = format.find("%d");
-  ResultText text(format.substr(0, placeholder));
+  ResultText text(format.substr(0, placeholder), allocator);
   append_decimal(text, number);
   text.append(format.substr(placeholder + 2));
   return CommandOutcome{status, std::move(text)};
@@ -31,32 +33,38 @@ std::int32_t read_speed(const ArgumentList& arguments, std::size_t entry) {
 
 // Entries reach the engine and the file system as zero-terminated copies, so
 // each is read only up to its first zero byte.
-std::string zero_terminated(ByteView entry) { return std::string(entry); }
+ByteString zero_terminated(ByteView entry, Allocator allocator) {
+  return ByteString(entry, allocator);
+}
 
 CommandOutcome play_sync(const ArgumentList& arguments, const EngineBinding& engine) {
-  if (arguments.size() < 2) return answer(500, messages::playsync_argument_count);
-  if (!engine.bound()) return answer(400, messages::playsync_engine_not_loaded);
+  const Allocator allocator = arguments.get_allocator();
+  if (arguments.size() < 2) return answer(500, messages::playsync_argument_count, allocator);
+  if (!engine.bound()) return answer(400, messages::playsync_engine_not_loaded, allocator);
 
-  const std::string text = zero_terminated(arguments[1]);
+  const ByteString text = zero_terminated(arguments[1], allocator);
   const std::int32_t speed = read_speed(arguments, 2);
   const std::int32_t result = engine.AquesTalkDa_PlaySync(text.c_str(), speed);
-  if (result != 0) return answer_with_number(400, messages::playsync_failed_format, result);
-  return answer(200, {});
+  if (result != 0) {
+    return answer_with_number(400, messages::playsync_failed_format, result, allocator);
+  }
+  return answer(200, {}, allocator);
 }
 
 CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& engine) {
-  if (arguments.size() < 3) return answer(500, messages::createwav_argument_count);
+  const Allocator allocator = arguments.get_allocator();
+  if (arguments.size() < 3) return answer(500, messages::createwav_argument_count, allocator);
   // Checked before the file is opened, so an existing file stays untouched.
-  if (!engine.bound()) return answer(400, messages::createwav_engine_not_loaded);
+  if (!engine.bound()) return answer(400, messages::createwav_engine_not_loaded, allocator);
 
-  const std::string path = zero_terminated(arguments[1]);
-  const std::string text = zero_terminated(arguments[2]);
+  const ByteString path = zero_terminated(arguments[1], allocator);
+  const ByteString text = zero_terminated(arguments[2], allocator);
   const std::int32_t speed = read_speed(arguments, 3);
 
   // Created or emptied before synthesis, so a failed synthesis leaves an
   // empty file behind rather than an old waveform.
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return answer(400, messages::createwav_open_failed);
+  if (file == nullptr) return answer(400, messages::createwav_open_failed, allocator);
 
   // The engine reports its error number through the size on failure.
   std::int32_t size = 0;
@@ -64,7 +72,7 @@ CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& en
   if (wave == nullptr || size < 0) {
     std::fclose(file);
     if (wave != nullptr) engine.AquesTalk_FreeWave(wave);
-    return answer_with_number(400, messages::createwav_synthe_failed_format, size);
+    return answer_with_number(400, messages::createwav_synthe_failed_format, size, allocator);
   }
 
   // One write of exactly the engine's bytes; a short write or a failing
@@ -73,18 +81,18 @@ CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& en
   const bool written = length == 0 || std::fwrite(wave, 1, length, file) == length;
   const bool closed = std::fclose(file) == 0;
   engine.AquesTalk_FreeWave(wave);
-  if (!written || !closed) return answer(400, messages::createwav_write_failed);
-  return answer(200, {});
+  if (!written || !closed) return answer(400, messages::createwav_write_failed, allocator);
+  return answer(200, {}, allocator);
 }
 
 }  // namespace
 
 CommandOutcome execute_command(const ArgumentList& arguments, const EngineBinding& engine) {
-  if (arguments.empty()) return answer(500, messages::no_arguments);
+  if (arguments.empty()) return answer(500, messages::no_arguments, arguments.get_allocator());
   const ByteView command = arguments[0];
   if (command.find("PLAYSYNC") != ByteView::npos) return play_sync(arguments, engine);
   if (command.find("CREATEWAV") != ByteView::npos) return create_wav(arguments, engine);
-  return answer(500, messages::unknown_command);
+  return answer(500, messages::unknown_command, arguments.get_allocator());
 }
 
 }  // namespace saori

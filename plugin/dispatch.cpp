@@ -3,6 +3,7 @@
 
 #include "engine/speech_commands.h"
 #include "plugin/plugin.h"
+#include "plugin/request_memory.h"
 #include "protocol/request_parser.h"
 #include "protocol/response_writer.h"
 #include "protocol/text_rules.h"
@@ -22,24 +23,25 @@ bool is_local(ByteView level) {
 }  // namespace
 
 bool answer_request(PluginState& state, ByteView text, ByteString& response) {
+  const ByteString::allocator_type memory = response.get_allocator();
   // A request that does not say otherwise counts as local.
-  HeaderMap headers{{security_level, "Local"}};
+  HeaderMap headers({{security_level, "Local"}}, memory);
   ByteView method;
-  ArgumentList arguments;
+  ArgumentList arguments(memory);
   if (parse_request(text, headers, method, arguments) < 0) return false;
 
+  // Any other method is refused.
+  CommandOutcome outcome{400, ResultText(memory)};
   if (method == "GET Version") {
-    response = write_response(nullptr, nullptr, 200, {});
+    outcome.status = 200;
   } else if (method == "EXECUTE") {
-    if (!is_local(headers.find(security_level)->second)) {
-      response = write_response(nullptr, nullptr, 500, {});
+    if (is_local(headers.find(security_level)->second)) {
+      outcome = execute_command(arguments, state.engine);
     } else {
-      const CommandOutcome outcome = execute_command(arguments, state.engine);
-      response = write_response(nullptr, nullptr, outcome.status, outcome.result);
+      outcome.status = 500;
     }
-  } else {
-    response = write_response(nullptr, nullptr, 400, {});
   }
+  response = write_response(nullptr, nullptr, outcome.status, outcome.result, memory);
   return true;
 }
 
@@ -71,9 +73,11 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
     return nullptr;
   }
 
+  RequestMemory memory;
+
   // Copy the request and give the host's block back before anything else.
   // A null block is read as an empty request, which is malformed.
-  ByteString text;
+  ByteString text(memory.allocator());
   bool copied = true;
   if (block != nullptr) {
     const std::size_t count = *length > 0 ? static_cast<std::size_t>(*length) : 0;
@@ -87,7 +91,7 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
   *length = 0;
   if (!copied) return nullptr;
 
-  ByteString response;
+  ByteString response(memory.allocator());
   try {
     if (!answer_request(state, text, response)) return nullptr;
   } catch (...) {

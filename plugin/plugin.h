@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/engine_binding.h"
 #include "platform/dynamic_library.h"
@@ -14,7 +15,7 @@ namespace saori {
 
 // What the module keeps between host calls.
 struct PluginState {
-  ByteString directory;   // from load, in the ANSI code page
+  std::string directory;  // from load, in the ANSI code page
   EngineBinding engine;
 };
 
@@ -41,7 +42,8 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
 // Releases the engine; returns 1.
 int plugin_unload(PluginState& state, const Platform& platform) noexcept;
 
-// The response to one request text, or false when it is malformed.
+// The response to one request text, or false when it is malformed. The
+// response's allocator serves everything answering the request needs.
 // Exposed for the entry point above and for benchmarks.
 bool answer_request(PluginState& state, ByteView text, ByteString& response);
 

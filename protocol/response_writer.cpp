@@ -42,11 +42,11 @@ ByteView reason_phrase(StatusCode code) noexcept {
 }
 
 ByteString write_response(const ValueList* values, const HeaderMap* headers, StatusCode code,
-                          ByteView result) {
+                          ByteView result, ByteString::allocator_type allocator) {
   ByteView phrase = reason_phrase(code);
   if (phrase.empty()) phrase = "Unknown Error";
 
-  ByteString out;
+  ByteString out(allocator);
   out.reserve(64 + result.size());
   out.append("SAORI/1.0 ");
   append_decimal(out, code);
@@ -56,11 +56,10 @@ ByteString write_response(const ValueList* values, const HeaderMap* headers, Sta
   if (!result.empty()) append_line(out, "Result", result);
 
   if (values != nullptr) {
-    ByteString name;
     for (std::size_t i = 0; i < values->size(); ++i) {
-      name.assign("Value");
-      append_decimal(name, static_cast<std::int64_t>(i));
-      append_line(out, name, (*values)[i]);
+      out.append("Value");
+      append_decimal(out, static_cast<std::int64_t>(i));
+      out.append(": ").append((*values)[i]).append(crlf);
     }
   }
 

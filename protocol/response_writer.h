@@ -10,8 +10,9 @@ ByteView reason_phrase(StatusCode code) noexcept;
 
 // Status line, "Result: " line when `result` is not empty, one "Value<i>" line
 // per value, the headers in ascending name order, then the closing empty
-// line; every line ends with CR LF. Nothing is escaped or trimmed.
+// line; every line ends with CR LF. Nothing is escaped or trimmed. The text
+// is allocated through `allocator`.
 ByteString write_response(const ValueList* values, const HeaderMap* headers, StatusCode code,
-                          ByteView result);
+                          ByteView result, ByteString::allocator_type allocator = {});
 
 }  // namespace saori

@@ -1,7 +1,8 @@
 // Fails the Nth allocation along a request's path, for every N, and checks
 // that nothing escapes the entry points, that the request block is always
 // freed, that nothing leaks, and that the answer is either the whole
-// response or a null handle.
+// response or a null handle. A request of a few KiB must make no C++
+// allocation at all; only larger ones reach the heap.
 //
 // Every C++ allocation goes through the operator new replaced below, and
 // every host block through the counting host memory, so one countdown
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -23,6 +25,7 @@ namespace {
 
 // 0: no failure armed; otherwise the allocation that makes it reach 0 fails.
 long countdown = 0;
+long heap_allocations = 0;  // through operator new
 bool failure_injected = false;
 bool host_block_failed = false;
 
@@ -40,6 +43,7 @@ bool next_allocation_fails() {
 }  // namespace
 
 void* operator new(std::size_t size) {
+  if (!suspended) ++heap_allocations;
   if (next_allocation_fails()) throw std::bad_alloc();
   void* memory = std::malloc(size == 0 ? 1 : size);
   if (memory == nullptr) throw std::bad_alloc();
@@ -50,6 +54,19 @@ void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+// The heap behind a request's own memory asks with an alignment.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  if (!suspended) ++heap_allocations;
+  if (next_allocation_fails()) throw std::bad_alloc();
+  void* memory = nullptr;
+  if (posix_memalign(&memory, std::max(sizeof(void*), static_cast<std::size_t>(alignment)),
+                     size == 0 ? 1 : size) != 0) {
+    throw std::bad_alloc();
+  }
+  return memory;
+}
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 
 namespace saori {
 namespace {
@@ -126,6 +143,7 @@ struct PathCase {
   const char* name;
   std::string request;
   std::string response;
+  bool fits_in_request_memory = true;
 };
 
 class AllocationFailureTest : public testing::TestWithParam<PathCase> {};
@@ -139,6 +157,18 @@ TEST_P(AllocationFailureTest, EveryFailurePointIsContained) {
   ASSERT_EQ(plugin_load(state, platform, memory.inner.block_of(directory),
                         static_cast<std::int32_t>(directory.size())), 1);
   const int descriptors = open_descriptors();
+
+  HostBlock first = memory.inner.block_of(GetParam().request);
+  std::int32_t length = static_cast<std::int32_t>(GetParam().request.size());
+  const long heap_before = heap_allocations;
+  HostBlock answer = plugin_request(state, platform, first, &length);
+  const long heap_used = heap_allocations - heap_before;
+  memory.release(answer);
+  if (GetParam().fits_in_request_memory) {
+    EXPECT_EQ(heap_used, 0) << "heap used by a small request";
+  } else {
+    EXPECT_GT(heap_used, 0) << "the heap fallback was not reached";
+  }
 
   long completed_without_failure = 0;
   for (long n = 1; n < 10000 && completed_without_failure == 0; ++n) {
@@ -163,7 +193,6 @@ TEST_P(AllocationFailureTest, EveryFailurePointIsContained) {
     EXPECT_EQ(synthe_buffers_out, 0) << "failing allocation " << n;
     EXPECT_EQ(open_descriptors(), descriptors) << "failing allocation " << n;
   }
-  EXPECT_GT(completed_without_failure, 1) << "no allocation was ever made";
   std::printf("%s: %ld allocation points\n", GetParam().name, completed_without_failure - 1);
   EXPECT_EQ(plugin_unload(state, platform), 1);
   EXPECT_EQ(libraries.held, 0);
@@ -171,6 +200,14 @@ TEST_P(AllocationFailureTest, EveryFailurePointIsContained) {
 }
 
 const std::string request_head = "EXECUTE SAORI/1.0\r\nSecurityLevel: Local\r\nSender: test\r\n";
+
+// Beyond the request's own memory: a long text, many headers, a long
+// padded argument list.
+std::string many_headers() {
+  std::string lines = "GET Version SAORI/1.0\r\n";
+  for (int i = 0; i < 2000; ++i) lines += "Header" + std::to_string(i) + ": value\r\n";
+  return lines + "\r\n";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, AllocationFailureTest,
@@ -194,7 +231,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\r\n\r\n"},
         PathCase{"NotLocal", "EXECUTE SAORI/1.0\r\nSecurityLevel: External\r\n\r\n",
                  "SAORI/1.0 500 Internal Server Error\r\n\r\n"},
-        PathCase{"Malformed", "NOT A REQUEST\r\n\r\n", ""}),
+        PathCase{"Malformed", "NOT A REQUEST\r\n\r\n", ""},
+        PathCase{"LongPlaySync",
+                 request_head + "Argument0: PLAYSYNC\r\nArgument1: " + std::string(40000, 'a') +
+                     "\r\n\r\n",
+                 "SAORI/1.0 200 OK\r\n\r\n", false},
+        PathCase{"ManyHeaders", many_headers(), "SAORI/1.0 200 OK\r\n\r\n", false},
+        PathCase{"PaddedArguments",
+                 request_head + "Argument0: PLAYSYNC\r\nArgument1: a\r\nArgument9999: x\r\n\r\n",
+                 "SAORI/1.0 200 OK\r\n\r\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {

@@ -20,7 +20,7 @@ bool is_argument_name(saori::ByteView name) {
   return name.size() > 8 && saori::equal_ignoring_ascii_case(name.substr(0, 8), "Argument");
 }
 
-bool ends_with(const std::string& text, saori::ByteView tail) {
+bool ends_with(saori::ByteView text, saori::ByteView tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const saori::StatusCode code = size > 0 ? data[0] * 3u : 0u;
-  const std::string response = saori::write_response(&arguments, &headers, code, method);
+  const saori::ByteString response = saori::write_response(&arguments, &headers, code, method);
   require(response.compare(0, 10, "SAORI/1.0 ") == 0);
   require(ends_with(response, "\r\n\r\n"));
   return 0;

@@ -33,7 +33,7 @@ struct ResponseCase {
 class WriteResponseTest : public testing::TestWithParam<ResponseCase> {};
 
 TEST_P(WriteResponseTest, StatusAndResultLines) {
-  EXPECT_EQ(write_response(nullptr, nullptr, GetParam().code, GetParam().result),
+  EXPECT_EQ(ByteView(write_response(nullptr, nullptr, GetParam().code, GetParam().result)),
             GetParam().expected);
 }
 
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WriteResponseTest, ResultWithZeroByteKeepsItsLength) {
   const std::string result("a\0b", 3);
-  EXPECT_EQ(write_response(nullptr, nullptr, 200, result),
+  EXPECT_EQ(ByteView(write_response(nullptr, nullptr, 200, result)),
             std::string("SAORI/1.0 200 OK\r\nResult: a\0b\r\n\r\n", 33));
 }
 
@@ -69,9 +69,9 @@ TEST(WriteResponseTest, ValuesThenHeadersInOrder) {
 
 TEST(WriteResponseTest, ElevenValuesCountInDecimal) {
   ValueList values(11, "v");
-  const std::string response = write_response(&values, nullptr, 200, {});
-  EXPECT_NE(response.find("\r\nValue10: v\r\n\r\n"), std::string::npos);
-  EXPECT_NE(response.find("\r\nValue9: v\r\n"), std::string::npos);
+  const ByteString response = write_response(&values, nullptr, 200, {});
+  EXPECT_NE(response.find("\r\nValue10: v\r\n\r\n"), ByteString::npos);
+  EXPECT_NE(response.find("\r\nValue9: v\r\n"), ByteString::npos);
 }
 
 TEST(WriteResponseTest, EmptyListAndMapWriteNothing) {

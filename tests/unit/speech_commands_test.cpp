@@ -81,7 +81,7 @@ class CommandMessageTest : public SpeechCommandsTest,
 TEST_P(CommandMessageTest, AnswersStatusAndShiftJisMessage) {
   const CommandOutcome outcome = run(GetParam().arguments);
   EXPECT_EQ(outcome.status, GetParam().status);
-  EXPECT_EQ(outcome.result, to_shift_jis(GetParam().utf8_message));
+  EXPECT_EQ(ByteView(outcome.result), to_shift_jis(GetParam().utf8_message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,7 +175,7 @@ TEST_F(SpeechCommandsTest, PlaySyncErrorCarriesTheEngineNumber) {
     fake_engine().play_result = number;
     const CommandOutcome outcome = run({"PLAYSYNC", "text"});
     EXPECT_EQ(outcome.status, 400u);
-    EXPECT_EQ(outcome.result,
+    EXPECT_EQ(ByteView(outcome.result),
               to_shift_jis(std::string("エラー：PLAYSYNC：PlaySyncのエラー(") + digits + ")"));
   }
 }
@@ -242,7 +242,7 @@ TEST_P(SyntheFailureTest, LeavesAnEmptyClosedFileAndReportsTheSize) {
   }
   const CommandOutcome outcome = run({"CREATEWAV", wav_, "text", "120"});
   EXPECT_EQ(outcome.status, 400u);
-  EXPECT_EQ(outcome.result,
+  EXPECT_EQ(ByteView(outcome.result),
             to_shift_jis(std::string("エラー：CREATEWAV：Syntheのエラー(") + c.digits + ")"));
   EXPECT_TRUE(file_exists(wav_));
   EXPECT_EQ(read_file(wav_), "");
@@ -279,11 +279,11 @@ TEST_F(SpeechCommandsTest, UnboundEngineIsNeverCalled) {
 
   CommandOutcome outcome = run({"PLAYSYNC", "text"});
   EXPECT_EQ(outcome.status, 400u);
-  EXPECT_EQ(outcome.result, to_shift_jis("エラー：PLAYSYNC：音声エンジンが読み込まれていません"));
+  EXPECT_EQ(ByteView(outcome.result), to_shift_jis("エラー：PLAYSYNC：音声エンジンが読み込まれていません"));
 
   outcome = run({"CREATEWAV", wav_, "text"});
   EXPECT_EQ(outcome.status, 400u);
-  EXPECT_EQ(outcome.result, to_shift_jis("エラー：CREATEWAV：音声エンジンが読み込まれていません"));
+  EXPECT_EQ(ByteView(outcome.result), to_shift_jis("エラー：CREATEWAV：音声エンジンが読み込まれていません"));
   EXPECT_EQ(read_file(wav_), "keep me");
 
   // The argument counts are still checked first.

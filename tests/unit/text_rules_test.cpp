@@ -69,9 +69,9 @@ TEST(AppendDecimalTest, WritesSignedDecimal) {
                                     {INT_MAX, "2147483647"},
                                     {INT_MIN, "-2147483648"},
                                     {INT64_MIN, "-9223372036854775808"}}) {
-    std::string out = "x";
+    ByteString out = "x";
     append_decimal(out, value);
-    EXPECT_EQ(out, std::string("x") + text);
+    EXPECT_EQ(ByteView(out), std::string("x") + text);
   }
 }
 
