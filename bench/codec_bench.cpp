@@ -31,6 +31,7 @@
 
 #include "bench/collecting_reporter.h"
 #include "bench/typical_request.h"
+#include "plugin/request_memory.h"
 #include "protocol/byte_string.h"
 #include "protocol/request_parser.h"
 #include "protocol/response_writer.h"
@@ -95,12 +96,13 @@ const std::string& bulk_request(Kind kind, std::size_t size) {
 void typical_request_benchmark(benchmark::State& state) {
   const ByteView text(typical_request, sizeof typical_request - 1);
   for (auto _ : state) {
-    HeaderMap headers{{"SecurityLevel", "Local"}};
+    saori::RequestMemory memory;  // as the dispatcher has it
+    HeaderMap headers({{"SecurityLevel", "Local"}}, memory.allocator());
     ByteView method;
-    ArgumentList arguments;
+    ArgumentList arguments(memory.allocator());
     const int count = saori::parse_request(text, headers, method, arguments);
     benchmark::DoNotOptimize(count);
-    ByteString response = saori::write_response(nullptr, nullptr, 200, {});
+    ByteString response = saori::write_response(nullptr, nullptr, 200, {}, memory.allocator());
     benchmark::DoNotOptimize(response.data());
   }
 }
@@ -108,9 +110,10 @@ void typical_request_benchmark(benchmark::State& state) {
 void parse_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
   const std::string& text = bulk_request(kind, size);
   for (auto _ : state) {
-    HeaderMap headers{{"SecurityLevel", "Local"}};
+    saori::RequestMemory memory;
+    HeaderMap headers({{"SecurityLevel", "Local"}}, memory.allocator());
     ByteView method;
-    ArgumentList arguments;
+    ArgumentList arguments(memory.allocator());
     const int count = saori::parse_request(text, headers, method, arguments);
     benchmark::DoNotOptimize(count);
     benchmark::DoNotOptimize(headers.size());

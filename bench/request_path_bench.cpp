@@ -19,6 +19,7 @@
 #include "bench/collecting_reporter.h"
 #include "bench/typical_request.h"
 #include "plugin/plugin.h"
+#include "plugin/request_memory.h"
 
 namespace {
 
@@ -105,8 +106,9 @@ void request_path_benchmark(benchmark::State& state, ByteView request) {
 // of the path that is parsing, the command and writing.
 void answer_benchmark(benchmark::State& state, ByteView request) {
   saori::PluginState plugin = fake_bound_state();
-  ByteString response;
   for (auto _ : state) {
+    saori::RequestMemory memory;  // as plugin_request has it
+    ByteString response(memory.allocator());
     const bool answered = saori::answer_request(plugin, request, response);
     benchmark::DoNotOptimize(answered);
     benchmark::DoNotOptimize(response.data());

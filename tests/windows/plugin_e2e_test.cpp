@@ -184,6 +184,7 @@ class Plugin {
   }
 
   bool is_open() const { return module_ != nullptr; }
+  HMODULE module() const { return module_; }
 
   // FreeLibrary of the plug-in, as a host does after unload (or without it).
   void free() {
@@ -532,6 +533,18 @@ TEST_F(PluginTest, BufferWithNegativeSizeIsGivenBackToTheEngine) {
   std::remove(wave.c_str());
 }
 
+// Windows refuses to delete a file that is still open, so a file the
+// plug-in forgot to close shows here.
+TEST_F(PluginTest, OutputFileIsClosedOnEveryPath) {
+  const std::string wave = scratch_path("closed.wav");
+  for (const char* text : {"#fail:4", "#size:-5", "#size:0", "#size:3000"}) {
+    SCOPED_TRACE(text);
+    write_file(wave, "old");
+    plugin.request(execute({"CREATEWAV", wave, text}));
+    EXPECT_TRUE(DeleteFileA(wave.c_str())) << GetLastError();
+  }
+}
+
 TEST_F(UnboundPluginTest, CommandsWithoutAnEngineAreRefused) {
   ASSERT_EQ(plugin.load(variant_directory("no-playsync")), 0);
   const std::string wave = scratch_path("unbound.wav");
@@ -662,6 +675,162 @@ TEST_F(UnboundPluginTest, EachLibraryIsGivenBackExactlyOnce) {
     EXPECT_EQ(count_lines("detach AquesTalk.dll"), 1) << log_text();
     EXPECT_EQ(count_lines("detach AquesTalkDa.dll"), 1) << log_text();
   }
+}
+
+// ---------------------------------------------------------------------------
+// What the plug-in asks of the heap
+
+// Calls the plug-in makes through its import table to the C runtime's
+// allocator (operator new ends there too) and to the global memory
+// functions. The engine and the test itself have import tables of their own
+// and are not counted.
+struct HeapCalls {
+  long c_runtime = 0;
+  long global_alloc = 0;
+  long global_free = 0;
+};
+HeapCalls heap_calls;
+
+void* (__cdecl* real_malloc)(size_t);
+void* (__cdecl* real_calloc)(size_t, size_t);
+void* (__cdecl* real_realloc)(void*, size_t);
+void* (__cdecl* real_aligned_malloc)(size_t, size_t);
+HGLOBAL(WINAPI* real_global_alloc)(UINT, SIZE_T);
+HGLOBAL(WINAPI* real_global_free)(HGLOBAL);
+
+void* __cdecl counted_malloc(size_t size) { ++heap_calls.c_runtime; return real_malloc(size); }
+void* __cdecl counted_calloc(size_t count, size_t size) {
+  ++heap_calls.c_runtime;
+  return real_calloc(count, size);
+}
+void* __cdecl counted_realloc(void* block, size_t size) {
+  ++heap_calls.c_runtime;
+  return real_realloc(block, size);
+}
+void* __cdecl counted_aligned_malloc(size_t size, size_t alignment) {
+  ++heap_calls.c_runtime;
+  return real_aligned_malloc(size, alignment);
+}
+HGLOBAL WINAPI counted_global_alloc(UINT flags, SIZE_T size) {
+  ++heap_calls.global_alloc;
+  return real_global_alloc(flags, size);
+}
+HGLOBAL WINAPI counted_global_free(HGLOBAL block) {
+  ++heap_calls.global_free;
+  return real_global_free(block);
+}
+
+// Points the module's import of `name` at `replacement`; returns the entry
+// it held, or null when the module does not import that name.
+void* hook_import(HMODULE module, const char* name, void* replacement) {
+  auto* base = reinterpret_cast<unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+  for (; import->Name != 0; ++import) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), name) != 0) continue;
+      DWORD protection;
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+      void* original = reinterpret_cast<void*>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+      return original;
+    }
+  }
+  return nullptr;
+}
+
+template <typename Function>
+void hook(HMODULE module, const char* name, Function replacement, Function& original) {
+  if (void* entry = hook_import(module, name, reinterpret_cast<void*>(replacement))) {
+    original = reinterpret_cast<Function>(entry);
+  }
+}
+
+void count_heap_calls(HMODULE plugin) {
+  hook(plugin, "malloc", counted_malloc, real_malloc);
+  hook(plugin, "calloc", counted_calloc, real_calloc);
+  hook(plugin, "realloc", counted_realloc, real_realloc);
+  hook(plugin, "_aligned_malloc", counted_aligned_malloc, real_aligned_malloc);
+  hook(plugin, "GlobalAlloc", counted_global_alloc, real_global_alloc);
+  hook(plugin, "GlobalFree", counted_global_free, real_global_free);
+}
+
+std::string long_text(std::size_t size) {
+  std::string text;
+  while (text.size() < size) text += shift_jis(L"あいうえおかきくけこ");
+  return text.substr(0, size);
+}
+
+std::string many_headers(std::size_t size) {
+  std::string lines;
+  for (int i = 0; lines.size() < size; ++i) lines += "X-Header" + std::to_string(i % 40) + ": v\r\n";
+  return lines;
+}
+
+std::string many_arguments(std::size_t size) {
+  std::vector<std::string> arguments{"PLAYSYNC", "a", "120"};
+  for (std::size_t total = 0; total < size; total += 16) arguments.push_back("unused");
+  return execute(arguments);
+}
+
+struct HeapCase {
+  const char* name;
+  std::string request;
+  std::string response;
+};
+
+// A request of a few KiB is answered from the plug-in's own stack: the only
+// heap work is freeing the host's block and allocating the response block.
+TEST_F(PluginTest, RequestsOfAFewKilobytesUseNoHeap) {
+  count_heap_calls(plugin.module());
+  ASSERT_NE(real_malloc, nullptr) << "the plug-in does not import malloc";
+  ASSERT_NE(real_global_alloc, nullptr);
+  const std::string wave = scratch_path("heap.wav");
+  const HeapCase cases[] = {
+      {"version", "GET Version SAORI/1.0\r\nCharset: Shift_JIS\r\nSender: e2e\r\n\r\n", ok},
+      {"typical", execute({"PLAYSYNC", shift_jis(L"こんにちは"), "120"}), ok},
+      {"engine error", execute({"PLAYSYNC", "#fail:3"}),
+       with_result("SAORI/1.0 400 Bad Request", L"エラー：PLAYSYNC：PlaySyncのエラー(3)")},
+      {"synthesis", execute({"CREATEWAV", wave, "#size:100"}), ok},
+      {"unknown command", execute({"SING"}),
+       with_result("SAORI/1.0 500 Internal Server Error", L"エラー：不明な命令です")},
+      {"4 KiB text", execute({"PLAYSYNC", long_text(4096)}), ok},
+      {"4 KiB of headers", execute({"PLAYSYNC", "a"}, many_headers(4096)), ok},
+      {"4 KiB of arguments", many_arguments(4096), ok},
+  };
+  for (const HeapCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    heap_calls = {};
+    EXPECT_EQ(hex(plugin.request(c.request).bytes), hex(c.response));
+    EXPECT_EQ(heap_calls.c_runtime, 0);
+    EXPECT_EQ(heap_calls.global_alloc, 1);
+    EXPECT_EQ(heap_calls.global_free, 1);
+  }
+  // Beyond that the heap takes over, and the answer is the same.
+  heap_calls = {};
+  EXPECT_EQ(plugin.request(execute({"PLAYSYNC", long_text(64 * 1024)})).bytes, ok);
+  EXPECT_GT(heap_calls.c_runtime, 0);
+
+  // The largest request that still needs no heap, for the record.
+  std::size_t fits = 0;
+  for (std::size_t size = 1024; size <= 32 * 1024; size += 64) {
+    const std::string text = execute({"PLAYSYNC", long_text(size)});
+    heap_calls = {};
+    plugin.request(text);
+    if (heap_calls.c_runtime != 0) break;
+    fits = text.size();
+  }
+  std::printf("largest PLAYSYNC request answered without heap: %u bytes\n",
+              static_cast<unsigned>(fits));
+  std::remove(wave.c_str());
 }
 
 // Busy blocks over every heap of the process.
