@@ -15,7 +15,7 @@ namespace {
 constexpr ByteView security_level = "SecurityLevel";
 
 // The level is compared as a C string: a zero byte ends it.
-bool is_local(ByteView level) {
+bool is_local(ByteView level) noexcept {
   const std::size_t zero = level.find('\0');
   return equal_ignoring_ascii_case(level.substr(0, zero), "Local");
 }
@@ -24,23 +24,26 @@ bool is_local(ByteView level) {
 
 bool answer_request(PluginState& state, ByteView text, ByteString& response) {
   const ByteString::allocator_type memory = response.get_allocator();
+  ByteView method;
+  std::size_t header_lines;
+  if (!parse_request_line(text, method, header_lines)) return false;
+
+  // Only EXECUTE reads past the first line: nothing else in a version probe
+  // or a request of another method changes its answer.
+  if (method != "EXECUTE") {
+    response = write_response(nullptr, nullptr, method == "GET Version" ? 200 : 400, {}, memory);
+    return true;
+  }
+
   // A request that does not say otherwise counts as local.
   HeaderMap headers({{security_level, "Local"}}, memory);
-  ByteView method;
   ArgumentList arguments(memory);
-  if (parse_request(text, headers, method, arguments) < 0) return false;
-
-  // Any other method is refused.
-  CommandOutcome outcome{400, ResultText(memory)};
-  if (method == "GET Version") {
-    outcome.status = 200;
-  } else if (method == "EXECUTE") {
-    if (is_local(headers.find(security_level)->second)) {
-      outcome = execute_command(arguments, state.engine);
-    } else {
-      outcome.status = 500;
-    }
+  parse_header_lines(text, header_lines, headers, arguments);
+  if (!is_local(headers.find(security_level)->second)) {
+    response = write_response(nullptr, nullptr, 500, {}, memory);
+    return true;
   }
+  const CommandOutcome outcome = execute_command(arguments, state.engine);
   response = write_response(nullptr, nullptr, outcome.status, outcome.result, memory);
   return true;
 }

@@ -49,32 +49,37 @@ const char* find_line_end(const char* begin, const char* end) noexcept {
   return end;
 }
 
+// One bit per byte of a block of text. A machine word, so that the scan
+// below is word arithmetic on 32-bit builds as on 64-bit ones: blocks are
+// 32 bytes there and 64 here.
+using Mask = std::size_t;
+constexpr std::size_t mask_bits = sizeof(Mask) * 8;
+
+// Index of the lowest set bit of a non-zero mask.
 #if defined(_MSC_VER) && !defined(__clang__)
-std::size_t lowest_bit(std::uint64_t mask) noexcept {
+std::size_t lowest_bit(Mask mask) noexcept {
   unsigned long bit;
-#if defined(_M_X64)
+#if defined(_WIN64)
   _BitScanForward64(&bit, mask);
 #else
-  const unsigned long low = static_cast<unsigned long>(mask);
-  if (low != 0) {
-    _BitScanForward(&bit, low);
-  } else {
-    _BitScanForward(&bit, static_cast<unsigned long>(mask >> 32));
-    bit += 32;
-  }
+  _BitScanForward(&bit, mask);
 #endif
   return static_cast<std::size_t>(bit);
 }
 #else
-std::size_t lowest_bit(std::uint64_t mask) noexcept {
-  return static_cast<std::size_t>(__builtin_ctzll(mask));
+std::size_t lowest_bit(Mask mask) noexcept {
+  if constexpr (mask_bits == 64) {
+    return static_cast<std::size_t>(__builtin_ctzll(mask));
+  } else {
+    return static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
 }
 #endif
 
 // Walks the request text once and reports, in order, the bytes the line loop
-// stops at: CR, LF and ':'. The text is classified sixty-four bytes at a time
-// into a bit mask, so finding the next of these bytes is usually a shift and
-// a bit scan instead of a search restarted on every line and every field.
+// stops at: CR, LF and ':'. The text is classified a block at a time into a
+// bit mask, so finding the next of these bytes is usually a shift and a bit
+// scan instead of a search restarted on every line and every field.
 class MarkScanner {
  public:
   // Starts at offset `from`, which must not be past the end of the text.
@@ -88,7 +93,7 @@ class MarkScanner {
     for (;;) {
       const std::size_t shift = from - block_;
       if (shift < block_size) {
-        const std::uint64_t pending = mask_ >> shift;
+        const Mask pending = mask_ >> shift;
         if (pending != 0) return from + lowest_bit(pending);
         from = block_ + block_size;
       }
@@ -99,23 +104,22 @@ class MarkScanner {
   }
 
  private:
-  static constexpr std::size_t block_size = 64;
+  static constexpr std::size_t block_size = mask_bits;
 
   // Bit i is set when byte i of the block is CR, LF or ':'; bytes past
   // `available` are not read. `text_size` is the size of the whole text the
   // block ends or lies in.
-  static std::uint64_t classify(const char* block, std::size_t available,
-                                std::size_t text_size) noexcept {
+  static Mask classify(const char* block, std::size_t available, std::size_t text_size) noexcept {
+    Mask mask = 0;
+    std::size_t i = 0;
 #if defined(SAORI_HAVE_SSE2)
     if (available >= block_size) {
-      return chunk_marks(block) | chunk_marks(block + 16) << 16 | chunk_marks(block + 32) << 32 |
-             chunk_marks(block + 48) << 48;
+      for (; i < block_size; i += 16) mask |= chunk_marks(block + i) << i;
+      return mask;
     }
     // The last block of the text, which is where a short request spends
     // all its time: whole chunks, then one chunk that ends with the text and
     // overlaps bytes already classified, when the text is long enough.
-    std::uint64_t mask = 0;
-    std::size_t i = 0;
     for (; available - i >= 16; i += 16) mask |= chunk_marks(block + i) << i;
     if (i == available) return mask;
     if (text_size >= 16) {
@@ -124,21 +128,19 @@ class MarkScanner {
     }
 #else
     static_cast<void>(text_size);
-    const std::size_t i = 0;
-    std::uint64_t mask = 0;
 #endif
     const std::size_t count = available < block_size ? available : block_size;
     for (std::size_t j = i; j < count; ++j) {
       const char byte = block[j];
       const bool mark = byte == '\r' || byte == '\n' || byte == ':';
-      mask |= std::uint64_t{mark} << j;
+      mask |= Mask{mark} << j;
     }
     return mask;
   }
 
 #if defined(SAORI_HAVE_SSE2)
   // Bit i set when byte i of the sixteen at `chunk` is CR, LF or ':'.
-  static std::uint64_t chunk_marks(const char* chunk) noexcept {
+  static Mask chunk_marks(const char* chunk) noexcept {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
     const __m128i hits = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')),
@@ -150,8 +152,8 @@ class MarkScanner {
 
   const char* text_;
   std::size_t size_;
-  std::size_t block_;     // offset of the classified block
-  std::uint64_t mask_;    // its marks
+  std::size_t block_;  // offset of the classified block
+  Mask mask_;          // its marks
 };
 
 // insert_or_assign that answers the entry of the name.
@@ -260,22 +262,30 @@ Line read_line(ByteView text, std::size_t position) noexcept {
   return {line, next};
 }
 
-int parse_request(ByteView text, HeaderMap& headers, ByteView& method, ArgumentList& arguments) {
-  method = ByteView{};
-  arguments.clear();
-
+bool parse_request_line(ByteView text, ByteView& method, std::size_t& next) noexcept {
   const Line first = read_line(text, 0);
   const std::size_t token = first.text.find(protocol_token);
-  if (token == ByteView::npos) return -1;
-  method = first.text.substr(0, token);
+  method = token == ByteView::npos ? ByteView{} : first.text.substr(0, token);
+  next = first.next;
+  return token != ByteView::npos;
+}
 
-  // The remaining lines, split as read_line does: each ends at its first CR
-  // or LF, and CR LF counts as one terminator.
+int parse_request(ByteView text, HeaderMap& headers, ByteView& method, ArgumentList& arguments) {
+  arguments.clear();
+  std::size_t next;
+  if (!parse_request_line(text, method, next)) return -1;
+  return parse_header_lines(text, next, headers, arguments);
+}
+
+int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
+                       ArgumentList& arguments) {
+  // The lines, split as read_line does: each ends at its first CR or LF, and
+  // CR LF counts as one terminator.
   const std::size_t size = text.size();
-  MarkScanner marks(text, first.next == no_line ? size : first.next);
+  MarkScanner marks(text, position == no_line ? size : position);
   HeaderSetter header_setter(headers);
   int count = 0;
-  for (std::size_t position = first.next; position != no_line;) {
+  while (position != no_line) {
     // Colons come before the terminator; the first one followed by a space
     // separates the name from the value.
     std::size_t separator = ByteView::npos;

@@ -35,6 +35,18 @@ inline constexpr std::int32_t max_argument_index = 65535;
 // to it and overwrite. `method` and `arguments` are reset first. Returns the
 // number of arguments after the last argument line (0 without any), or -1 when
 // the first line lacks " SAORI/1.", in which case the outputs mean nothing.
+// It is parse_request_line followed by parse_header_lines.
 int parse_request(ByteView text, HeaderMap& headers, ByteView& method, ArgumentList& arguments);
+
+// The first line of `text`: `method` is its text before " SAORI/1." and
+// `next` where the following line starts (or no_line). False when the line
+// lacks that token, which is what makes a request malformed.
+bool parse_request_line(ByteView text, ByteView& method, std::size_t& next) noexcept;
+
+// The header lines of `text` from `position` on, taken into `headers` and
+// appended to `arguments` as parse_request does; returns the argument count
+// after the last argument line, or 0 without any.
+int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
+                       ArgumentList& arguments);
 
 }  // namespace saori

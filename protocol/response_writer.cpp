@@ -46,13 +46,19 @@ ByteString write_response(const ValueList* values, const HeaderMap* headers, Sta
   ByteView phrase = reason_phrase(code);
   if (phrase.empty()) phrase = "Unknown Error";
 
-  ByteString out(allocator);
-  out.reserve(64 + result.size());
-  out.append("SAORI/1.0 ");
-  append_decimal(out, code);
-  out.push_back(' ');
-  out.append(phrase).append(crlf);
+  // The status line is made on the stack: the longest is 10 + 10 + 1 +
+  // 21 + 2 bytes.
+  char status[64];
+  constexpr ByteView protocol = "SAORI/1.0 ";
+  std::size_t length = protocol.copy(status, protocol.size());
+  length += format_decimal(code, status + length);
+  status[length++] = ' ';
+  length += phrase.copy(status + length, phrase.size());
+  length += crlf.copy(status + length, crlf.size());
 
+  ByteString out(allocator);
+  out.reserve(length + (result.empty() ? 0 : result.size() + 10) + crlf.size());
+  out.append(status, length);
   if (!result.empty()) append_line(out, "Result", result);
 
   if (values != nullptr) {

@@ -1,6 +1,7 @@
 #include "protocol/text_rules.h"
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace saori {
@@ -24,16 +25,18 @@ std::int32_t parse_decimal(ByteView text) noexcept {
     ++i;
   }
 
-  // The magnitude is kept one past the largest positive value so that the
+  // The magnitude stops one past the largest positive value, so that the
   // most negative value is still representable; more digits change nothing.
-  constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-  std::int64_t magnitude = 0;
+  // It fits 32 unsigned bits, which keeps the loop cheap on 32-bit builds.
+  constexpr std::uint32_t limit = std::uint32_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::uint32_t magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (magnitude < limit) magnitude = magnitude * 10 + (text[i] - '0');
+    const std::uint32_t digit = static_cast<std::uint32_t>(text[i] - '0');
+    const bool fits = magnitude < limit / 10 || (magnitude == limit / 10 && digit <= limit % 10);
+    magnitude = fits ? magnitude * 10 + digit : limit;
   }
-  if (magnitude > limit) magnitude = limit;
 
-  if (negative) return static_cast<std::int32_t>(-magnitude);
+  if (negative) return static_cast<std::int32_t>(std::uint32_t{0} - magnitude);
   if (magnitude == limit) return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(magnitude);
 }
@@ -41,23 +44,35 @@ std::int32_t parse_decimal(ByteView text) noexcept {
 bool equal_ignoring_ascii_case(ByteView a, ByteView b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold_ascii_case(a[i]) != fold_ascii_case(b[i])) return false;
+    if (a[i] != b[i] && fold_ascii_case(a[i]) != fold_ascii_case(b[i])) return false;
   }
   return true;
 }
 
-void append_decimal(ByteString& out, std::int64_t value) {
-  char digits[24];
-  std::size_t count = 0;
+std::size_t format_decimal(std::int64_t value, char* out) noexcept {
   // Work on the magnitude as unsigned so the most negative value is safe.
   std::uint64_t magnitude =
       value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) out.push_back('-');
-  while (count > 0) out.push_back(digits[--count]);
+  std::size_t count = 0;
+  if (value < 0) out[count++] = '-';
+
+  // The digits are made from the last, into a buffer of their own; in 32
+  // bits once the rest fits, which spares 32-bit builds a 64-bit division per
+  // digit.
+  char digits[max_decimal_length];
+  char* first = digits + sizeof digits;
+  for (; magnitude > UINT32_MAX; magnitude /= 10) *--first = static_cast<char>('0' + magnitude % 10);
+  for (std::uint32_t low = static_cast<std::uint32_t>(magnitude);; low /= 10) {
+    *--first = static_cast<char>('0' + low % 10);
+    if (low < 10) break;
+  }
+  while (first != digits + sizeof digits) out[count++] = *first++;
+  return count;
+}
+
+void append_decimal(ByteString& out, std::int64_t value) {
+  char digits[max_decimal_length];
+  out.append(digits, format_decimal(value, digits));
 }
 
 }  // namespace saori

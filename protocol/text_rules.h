@@ -4,6 +4,7 @@
 // folding touches only the ASCII letters A to Z.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "protocol/byte_string.h"
@@ -24,7 +25,15 @@ constexpr char fold_ascii_case(char byte) noexcept {
 // Byte-wise equality after folding ASCII letters only.
 bool equal_ignoring_ascii_case(ByteView a, ByteView b) noexcept;
 
-// Writes a value in decimal, with a leading minus sign when negative.
+// Longest decimal form of a 64-bit integer: a sign and 19 digits, or 20
+// digits.
+inline constexpr std::size_t max_decimal_length = 20;
+
+// Writes a value in decimal, with a leading minus sign when negative, to
+// `out`, which has room for max_decimal_length bytes; returns the count.
+std::size_t format_decimal(std::int64_t value, char* out) noexcept;
+
+// Appends a value in decimal, with a leading minus sign when negative.
 void append_decimal(ByteString& out, std::int64_t value);
 
 }  // namespace saori
