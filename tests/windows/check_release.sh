@@ -1,6 +1,7 @@
 #!/bin/sh
 # Checks the release archive against this build tree and the sources:
-#  - it holds exactly the expected entries, in this order;
+#  - it holds exactly the expected entries, in this order, without extra
+#    fields;
 #  - its DLL and saori-call.exe are the binaries of this tree (the ones the
 #    other tests ran), its LICENSE the repository's;
 #  - readme.txt and the samples are Shift_JIS with CR LF line ends: they
@@ -34,6 +35,9 @@ LICENSE"
 actual=$(unzip -Z1 "$archive")
 [ "$actual" = "$expected" ] || fail "the archive holds [$(echo $actual)], expected [$(echo $expected)]"
 unzip -q -d "$work/x" "$archive" || fail "cannot extract $archive"
+# No extra fields: they would carry the builder's uid, gid and access times.
+zipinfo -v "$archive" | grep 'length of extra field:' | grep -qv ' 0 bytes' &&
+  fail "the archive's entries carry extra fields"
 
 for pair in "saori_speech.dll=$plugin" "tools/saori-call.exe=$tool" "LICENSE=$source/LICENSE"; do
   cmp -s "$work/x/${pair%%=*}" "${pair#*=}" || fail "${pair%%=*} differs from ${pair#*=}"
