@@ -7,7 +7,7 @@ set(SAORI_COPYRIGHT "Copyright (c) 2026 saori-speech contributors")
 
 if(MSVC)
   # No time stamps in objects or in the linked image.
-  add_compile_options(/Brepro)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:/Brepro>)
   add_link_options(/Brepro)
 endif()
 
