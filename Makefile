@@ -3,11 +3,12 @@
 #   make demo     build, then drive the plug-in under Wine with the stand-in engine
 #   make bench    run the benchmarks (optimised native build)
 #   make windows  cross-build the Windows binaries into build/windows
+#   make dist     the release archive, dist/saori_speech-<version>.zip
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps native windows wine-prefix test demo bench clean
+.PHONY: all deps native windows wine-prefix test demo bench dist clean
 
 all: native windows
 
@@ -40,5 +41,12 @@ bench: deps
 	build/bench/bench/codec_bench
 	build/bench/bench/request_path_bench
 
+# The Windows build writes the archive from its own binaries (package/).
+dist: windows
+	rm -rf dist
+	mkdir dist
+	cp build/windows/dist/saori_speech-*.zip dist/
+	@ls -l dist
+
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -5,11 +5,14 @@
 #    DLL that a host's folder would lack);
 #  - each stand-in engine DLL exports its entry points under their plain,
 #    undecorated names (no leading underscore, no @N), exactly the set its
-#    variant is meant to have, and also imports only system DLLs.
+#    variant is meant to have, and also imports only system DLLs;
+#  - each STRIPPED binary (the shipped ones, in a release build) has no
+#    debugging sections.
 #
-# Usage: check_binary.sh OBJDUMP PLUGIN_DLL STANDIN_DIR
+# Usage: check_binary.sh OBJDUMP PLUGIN_DLL STANDIN_DIR [STRIPPED...]
 set -u
 objdump=${1:-i686-w64-mingw32-objdump} plugin=${2:?plugin DLL} standin=${3:?stand-in directory}
+shift 3
 failures=0
 
 fail() {
@@ -70,6 +73,11 @@ for file in "$plugin" "$standin"/*/AquesTalk*.dll; do
 done
 
 check_exports "$plugin" load request unload
+
+for file in "$@"; do
+  debug=$("$objdump" -h "$file" | awk '$2 ~ /^\.z?debug/ { print $2 }')
+  [ -z "$debug" ] || fail "$file has debugging sections:" $debug
+done
 
 check_exports "$standin/complete/AquesTalk.dll" AquesTalk_Synthe AquesTalk_FreeWave
 check_exports "$standin/complete/AquesTalkDa.dll" AquesTalkDa_PlaySync

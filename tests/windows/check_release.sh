@@ -1,0 +1,117 @@
+#!/bin/sh
+# Checks the release archive against this build tree and the sources:
+#  - it holds exactly the expected entries, in this order, without extra
+#    fields;
+#  - its DLL and saori-call.exe are the binaries of this tree (the ones the
+#    other tests ran), its LICENSE the repository's;
+#  - readme.txt and the samples are Shift_JIS with CR LF line ends: they
+#    decode through iconv to their UTF-8 sources (the readme with its version
+#    filled in) and encode back to the same bytes;
+#  - every error message the readme or a sample quotes is one the DLL sends
+#    (engine/messages.h), and the readme quotes every one of them;
+#  - each sample calls both commands, and the readme's history has an entry
+#    for this version.
+#
+# Usage: check_release.sh ARCHIVE PLUGIN_DLL SAORI_CALL_EXE SOURCE_DIR VERSION
+set -u
+archive=$1 plugin=$2 tool=$3 source=$4 version=$5
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+[ -f "$archive" ] || { echo "FAIL: $archive is missing" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+expected="saori_speech.dll
+readme.txt
+samples/yaya.dic
+samples/kawari.txt
+samples/satori.txt
+tools/saori-call.exe
+LICENSE"
+actual=$(unzip -Z1 "$archive")
+[ "$actual" = "$expected" ] || fail "the archive holds [$(echo $actual)], expected [$(echo $expected)]"
+unzip -q -d "$work/x" "$archive" || fail "cannot extract $archive"
+# No extra fields: they would carry the builder's uid, gid and access times.
+zipinfo -v "$archive" | grep 'length of extra field:' | grep -qv ' 0 bytes' &&
+  fail "the archive's entries carry extra fields"
+
+for pair in "saori_speech.dll=$plugin" "tools/saori-call.exe=$tool" "LICENSE=$source/LICENSE"; do
+  cmp -s "$work/x/${pair%%=*}" "${pair#*=}" || fail "${pair%%=*} differs from ${pair#*=}"
+done
+
+# The messages the DLL sends, as UTF-8: the Shift_JIS bytes of each constant
+# in engine/messages.h (its adjacent literals joined, its \xHH escapes turned
+# into the octal escapes every printf reads), decoded by iconv.
+export LC_ALL=C.UTF-8
+LC_ALL=C awk '
+  function octal(text,   out, i, hex) {
+    out = ""
+    while ((i = index(text, "\\x")) > 0) {
+      hex = tolower(substr(text, i + 2, 2))
+      out = out substr(text, 1, i - 1) sprintf("\\%03o", \
+            (index("0123456789abcdef", substr(hex, 1, 1)) - 1) * 16 + \
+            index("0123456789abcdef", substr(hex, 2, 1)) - 1)
+      text = substr(text, i + 4)
+    }
+    return out text
+  }
+  /constexpr ByteView/ { in_text = 1; text = "" }
+  in_text {
+    line = $0
+    while (match(line, /"[^"]*"/)) {
+      text = text substr(line, RSTART + 1, RLENGTH - 2)
+      line = substr(line, RSTART + RLENGTH)
+    }
+    if ($0 ~ /;[ \t]*$/) { in_text = 0; gsub(/%/, "%%", text); print octal(text) }
+  }' "$source/engine/messages.h" |
+  while IFS= read -r format; do
+    # shellcheck disable=SC2059 # the line is the format
+    printf "$format\n"
+  done | iconv -f CP932 -t UTF-8 | sort -u > "$work/dll-messages"
+[ -s "$work/dll-messages" ] || fail "no message found in $source/engine/messages.h"
+
+# Quoted messages end at white space or a closing bracket; the readme writes
+# the number of the two numbered ones as (番号).
+quoted_messages() {
+  grep -o 'エラー：[^[:space:]」]*' "$1" | sed 's/(番号)$/(%d)/' | sort -u
+}
+
+cr=$(printf '\r')
+for name in readme.txt samples/yaya.dic samples/kawari.txt samples/satori.txt; do
+  file=$work/x/$name
+  [ -f "$file" ] || continue
+  utf8_source=$source/package/$name
+  tr -d '\r' < "$file" | sed "s/\$/$cr/" | cmp -s - "$file" ||
+    fail "$name: not every line ends with CR LF"
+  iconv -f CP932 -t UTF-8 "$file" > "$work/decoded" || fail "$name does not decode as CP932"
+  iconv -f UTF-8 -t CP932 "$work/decoded" | cmp -s - "$file" || fail "$name: CP932 round trip differs"
+  tr -d '\r' < "$work/decoded" > "$work/text"
+  sed "s/@PROJECT_VERSION@/$version/g" "$utf8_source" | cmp -s - "$work/text" ||
+    fail "$name does not decode to its source $utf8_source"
+
+  quoted_messages "$work/text" > "$work/quoted"
+  unknown=$(comm -23 "$work/quoted" "$work/dll-messages")
+  [ -z "$unknown" ] || fail "$name quotes messages the DLL does not send: $unknown"
+  case $name in
+    readme.txt)
+      missing=$(comm -13 "$work/quoted" "$work/dll-messages")
+      [ -z "$missing" ] || fail "readme.txt lacks messages the DLL sends: $missing"
+      grep -qx "$version" "$work/text" || fail "readme.txt has no history entry for $version"
+      ;;
+    *)
+      for command in PLAYSYNC CREATEWAV; do
+        grep -q "$command" "$work/text" || fail "$name does not call $command"
+      done
+      ;;
+  esac
+done
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures release check(s) failed" >&2
+  exit 1
+fi
+echo "release archive checks passed: $(wc -l < "$work/dll-messages") messages"
