@@ -1,7 +1,7 @@
 # Entry points for a new user; each target first installs what is missing.
 #   make test     build everything and run every test (native, fuzz, Wine)
 #   make demo     build, then drive the plug-in under Wine with the stand-in engine
-#   make bench    run the benchmarks (optimised native build)
+#   make bench    run the benchmarks (optimised native build, and the DLL under Wine)
 #   make windows  cross-build the Windows binaries into build/windows
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -34,11 +34,12 @@ test: native windows wine-prefix
 demo: windows wine-prefix
 	@scripts/demo
 
-bench: deps
+bench: deps windows wine-prefix
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSAORI_TESTS=OFF -DSAORI_BENCHMARKS=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
 	build/bench/bench/request_path_bench
+	cmake/wine-run build/windows/bench/wine/wine_bench.exe
 
 clean:
 	rm -rf build
