@@ -21,7 +21,7 @@ native: deps
 
 windows: deps
 	cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DSAORI_NATIVE_TREE=$(CURDIR)/build/native
 	cmake --build build/windows -j $(JOBS)
 
 wine-prefix: deps
