@@ -15,18 +15,33 @@ rm -rf "$scratch"
 mkdir -p "$scratch/native" "$scratch/windows"
 # The stand-in engine appends its lines to the driver's transcript.
 export AQUESTALK_STANDIN_LOG=transcript
-(cd "$scratch/native" && "$native_driver" run "$seed" "$count")
-(cd "$scratch/windows" && "$wine_run" "$windows_driver" run "$seed" "$count")
+# A driver that stops early (a crash, say) leaves a short transcript, which
+# the comparison below then shows.
+failed=0
+(cd "$scratch/native" && "$native_driver" run "$seed" "$count") ||
+  { echo "the native driver failed (status $?)"; failed=1; }
+(cd "$scratch/windows" && "$wine_run" "$windows_driver" run "$seed" "$count") ||
+  { echo "the Windows driver failed (status $?)"; failed=1; }
 
 native=$scratch/native/transcript windows=$scratch/windows/transcript
 if cmp -s "$native" "$windows"; then
+  [ "$failed" -eq 0 ] || exit 1
   echo "$count requests (seed $seed): the DLL under Wine and the native core answered alike"
   exit 0
 fi
 echo "the DLL under Wine and the native core disagree (seed $seed); native first:"
 diff "$native" "$windows" | head -n 30
-# The first differing line belongs to the next request line at or after it.
-line=$(cmp "$native" "$windows" | sed -n 's/.* line \([0-9]*\).*/\1/p')
-index=$(tail -n "+${line:-1}" "$native" | sed -n 's/^request \([0-9]*\) .*/\1/p' | head -n 1)
-[ -n "$index" ] && "$native_driver" show "$seed" "$index"
+# The first differing line belongs to the next request line at or after it;
+# when one transcript stops early, that is the request after its last line.
+report=$(cmp "$native" "$windows" 2>&1 || true)
+longer=$native
+case $report in
+  *EOF*)
+    shorter=$native
+    case $report in *"EOF on $native"*) longer=$windows ;; *) shorter=$windows ;; esac
+    line=$(($(wc -l < "$shorter") + 1)) ;;
+  *) line=$(echo "$report" | sed -n 's/.* line \([0-9]*\).*/\1/p') ;;
+esac
+index=$(tail -n "+${line:-1}" "$longer" | sed -n 's/^request \([0-9]*\) .*/\1/p' | head -n 1)
+if [ -n "$index" ]; then "$native_driver" show "$seed" "$index"; fi
 exit 1
