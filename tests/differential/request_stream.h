@@ -247,8 +247,10 @@ inline std::string argument_name(Random& random, std::uint32_t index) {
 // order, and lines that add no argument may come between; disturbed, indexes
 // skip, repeat, start at 1, come out of order or are spelt so that the line
 // is dropped. Lines that append after the planned entries may follow.
+// Guarded lines (those of a request that may run CREATEWAV) are never
+// mutated, and what they append is a plain word.
 inline std::vector<Line> argument_lines(Random& random, const std::vector<std::string>& entries,
-                                        bool disturbed, bool fixed, bool plain_values) {
+                                        bool disturbed, bool guarded) {
   struct Planned {
     std::uint32_t index;
     std::string value;
@@ -289,11 +291,11 @@ inline std::vector<Line> argument_lines(Random& random, const std::vector<std::s
   for (std::size_t j = 0; j < planned.size(); ++j) {
     const std::string name = dropped[j] ? "Argument" + random.pick(dropping_indexes)
                                         : argument_name(random, planned[j].index);
-    lines.push_back({name + ": " + planned[j].value, fixed});
+    lines.push_back({name + ": " + planned[j].value, guarded});
     // A line that adds no argument, anywhere among them.
     if (random.chance(8)) {
       const std::string other = random.pick(names_without_argument);
-      lines.push_back({other + ": " + engine_text(random, true), fixed});
+      lines.push_back({other + ": " + engine_text(random, true), guarded});
     }
   }
   // Lines that append after the planned entries: a repeated index, one past
@@ -303,8 +305,8 @@ inline std::vector<Line> argument_lines(Random& random, const std::vector<std::s
     const std::string name = roll < 2    ? "Argument65535"
                              : roll < 50 ? "Argument0"
                                          : "Argument" + std::to_string(entries.size() + 2);
-    lines.push_back({name + ": " + (plain_values ? plain_word(random) : engine_text(random, true)),
-                     fixed});
+    lines.push_back({name + ": " + (guarded ? plain_word(random) : engine_text(random, true)),
+                     guarded});
   }
   return lines;
 }
@@ -332,11 +334,17 @@ inline std::string first_line(Random& random) {
   return line;
 }
 
-// Replaces or inserts a few bytes in lines that are not fixed.
+// Replaces or inserts a few bytes in lines that are not fixed. Lines with
+// the stand-in's steering texts are left alone too: it reads their numbers
+// with strtol, whose long is 32 bits wide on Windows and 64 on Linux, so a
+// number pushed out of the 32-bit range would steer the two engines apart.
 inline void mutate(Random& random, std::vector<Line>& lines) {
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (!lines[i].fixed) open.push_back(i);
+    const std::string& text = lines[i].text;
+    const bool steers = text.find("#fail:") != std::string::npos ||
+                        text.find("#size:") != std::string::npos;
+    if (!lines[i].fixed && !steers) open.push_back(i);
   }
   if (open.empty()) return;
   for (std::uint32_t edits = 1 + random.below(3); edits > 0; --edits) {
@@ -373,10 +381,10 @@ class RequestStream {
     std::vector<std::string> entries = plan_arguments(random, command, plain);
     // Argument lines that may start a CREATEWAV are never mutated: a mutated
     // line could move any entry to the path.
-    const bool fixed = !entries.empty() && entries[0].find("CREATEWAV") != std::string::npos;
+    const bool guarded = !entries.empty() && entries[0].find("CREATEWAV") != std::string::npos;
 
     std::vector<Line> lines{{first_line(random), false}};
-    std::vector<Line> body = argument_lines(random, entries, disturbed, fixed, fixed);
+    std::vector<Line> body = argument_lines(random, entries, disturbed, guarded);
     if (command == Command::none) {
       while (random.chance(40)) body.push_back({random.pick(names_without_argument) + ": x", false});
     }
