@@ -217,11 +217,13 @@ int main() {
       return 1;
     }
     // Enough calls for the floor's batch to last batch_seconds.
-    time_batch(floor, c.text, 1, Clock::round_trip);
-    const double once = time_batch(floor, c.text, 1, Clock::round_trip);
-    const int calls = static_cast<int>(batch_seconds * 1e9 / std::max(once, 1.0)) + 1;
-    c.calls = std::max(1, std::min({calls, most_calls,
-                                    static_cast<int>(most_batch_bytes / (c.text.size() + 1))}));
+    const int most = std::max(1, std::min(most_calls, static_cast<int>(most_batch_bytes /
+                                                                       (c.text.size() + 1))));
+    c.calls = 1;
+    while (c.calls < most &&
+           c.calls * time_batch(floor, c.text, c.calls, Clock::round_trip) < batch_seconds * 1e9) {
+      c.calls = std::min(most, c.calls * 2);
+    }
   }
 
   std::printf("Wine benchmark: saori_speech.dll against the floor plug-in, %d rounds\n", rounds);
