@@ -1,7 +1,7 @@
 # Entry points for a new user; each target first installs what is missing.
 #   make test     build everything and run every test (native, fuzz, Wine)
 #   make demo     build, then drive the plug-in under Wine with the stand-in engine
-#   make bench    run the benchmarks (optimised native build)
+#   make bench    run the benchmarks (optimised native build, and the DLL under Wine)
 #   make windows  cross-build the Windows binaries into build/windows
 #   make dist     the release archive, dist/saori_speech-<version>.zip
 
@@ -22,7 +22,7 @@ native: deps
 
 windows: deps
 	cmake -S . -B build/windows -DCMAKE_BUILD_TYPE=Release \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DSAORI_NATIVE_TREE=$(CURDIR)/build/native
 	cmake --build build/windows -j $(JOBS)
 
 wine-prefix: deps
@@ -35,11 +35,12 @@ test: native windows wine-prefix
 demo: windows wine-prefix
 	@scripts/demo
 
-bench: deps
+bench: deps windows wine-prefix
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSAORI_TESTS=OFF -DSAORI_BENCHMARKS=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
 	build/bench/bench/request_path_bench
+	cmake/wine-run build/windows/bench/wine/wine_bench.exe
 
 # The Windows build writes the archive from its own binaries (package/).
 dist: windows

@@ -8,14 +8,7 @@
 //    one memchr call per line looking for its LF, and nothing else;
 //  - growth: the same two kinds of input at 1/16 MiB and 1 MiB.
 //
-// The bulk inputs are ordinary-looking lines ending in CR LF:
-//  - header lines "X-Header-NN: <value>" with 40 distinct names (NN = 00..39)
-//    taken in turn, so the header map holds 41 entries and every line after
-//    the first 40 overwrites one;
-//  - argument lines "Argument<i>: <value>" with i = 0, 1, 2, ... ascending;
-//  - values of 20 to 60 bytes (40 on average) of letters, digits, spaces and
-//    the punctuation seen in header values ("-./;=,_"), from a fixed
-//    pseudo-random sequence, so line lengths vary from line to line.
+// The bulk inputs are those of bench/bulk_request.h.
 //
 // After the benchmarks a summary block gives the figures the project tracks,
 // each the median of the repetitions of its benchmark.
@@ -29,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bulk_request.h"
 #include "bench/collecting_reporter.h"
 #include "bench/typical_request.h"
 #include "plugin/request_memory.h"
@@ -48,46 +42,8 @@ constexpr int repetitions = 5;
 constexpr std::size_t large_input = std::size_t{1} << 20;  // 1 MiB
 constexpr std::size_t small_input = large_input / 16;      // 64 KiB
 
-// A value of 20 to 60 bytes drawn from a fixed linear congruential sequence.
-void append_value(std::string& out, std::uint32_t& seed) {
-  static constexpr char alphabet[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789    -./;=,_";
-  auto next = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return seed >> 8;
-  };
-  const std::size_t length = 20 + next() % 41;
-  for (std::size_t i = 0; i < length; ++i) out.push_back(alphabet[next() % (sizeof alphabet - 1)]);
-}
-
-enum class Kind { headers, arguments };
-
-// A request of about `size` bytes (never more) of lines of the given kind,
-// closed by an empty line.
-std::string make_bulk_request(Kind kind, std::size_t size) {
-  std::string text = "EXECUTE SAORI/1.0\r\n";
-  std::string line;
-  std::uint32_t seed = 12345;
-  for (std::size_t i = 0;; ++i) {
-    line.clear();
-    char name[32];
-    if (kind == Kind::headers) {
-      std::snprintf(name, sizeof name, "X-Header-%02zu: ", i % 40);
-    } else {
-      std::snprintf(name, sizeof name, "Argument%zu: ", i);
-    }
-    line.append(name);
-    append_value(line, seed);
-    line.append("\r\n");
-    if (text.size() + line.size() + 2 > size) break;
-    text.append(line);
-  }
-  text.append("\r\n");
-  return text;
-}
-
-const std::string& bulk_request(Kind kind, std::size_t size) {
-  static std::map<std::pair<Kind, std::size_t>, std::string> cache;
+const std::string& bulk_request(BulkKind kind, std::size_t size) {
+  static std::map<std::pair<BulkKind, std::size_t>, std::string> cache;
   auto found = cache.find({kind, size});
   if (found == cache.end()) found = cache.emplace(std::make_pair(kind, size), make_bulk_request(kind, size)).first;
   return found->second;
@@ -107,7 +63,7 @@ void typical_request_benchmark(benchmark::State& state) {
   }
 }
 
-void parse_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
+void parse_benchmark(benchmark::State& state, BulkKind kind, std::size_t size) {
   const std::string& text = bulk_request(kind, size);
   for (auto _ : state) {
     saori::RequestMemory memory;
@@ -123,7 +79,7 @@ void parse_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
 }
 
 // The least a line splitter has to do: one memchr per line for its LF.
-void floor_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
+void floor_benchmark(benchmark::State& state, BulkKind kind, std::size_t size) {
   const std::string& text = bulk_request(kind, size);
   for (auto _ : state) {
     const char* p = text.data();
@@ -141,8 +97,8 @@ void floor_benchmark(benchmark::State& state, Kind kind, std::size_t size) {
                           static_cast<std::int64_t>(text.size()));
 }
 
-std::string bench_name(const char* what, Kind kind, std::size_t size) {
-  return std::string(what) + (kind == Kind::headers ? "/header_lines/" : "/argument_lines/") +
+std::string bench_name(const char* what, BulkKind kind, std::size_t size) {
+  return std::string(what) + (kind == BulkKind::headers ? "/header_lines/" : "/argument_lines/") +
          std::to_string(size);
 }
 
@@ -157,8 +113,8 @@ void print_summary(const CollectingReporter& reporter) {
   const double typical = reporter.median("typical_request");
   if (typical >= 0) std::printf("typical request: %.0f ns (parse + 200 response)\n", typical);
 
-  for (Kind kind : {Kind::headers, Kind::arguments}) {
-    const char* label = kind == Kind::headers ? "header lines" : "argument lines";
+  for (BulkKind kind : {BulkKind::headers, BulkKind::arguments}) {
+    const char* label = kind == BulkKind::headers ? "header lines" : "argument lines";
     const std::size_t bytes = bulk_request(kind, large_input).size();
     const double parse = reporter.median(bench_name("parse", kind, large_input));
     const double floor = reporter.median(bench_name("floor", kind, large_input));
@@ -182,9 +138,9 @@ void print_summary(const CollectingReporter& reporter) {
                   small_floor / 1e3, floor / 1e3, floor / small_floor);
     }
   }
-  for (Kind kind : {Kind::headers, Kind::arguments}) {
+  for (BulkKind kind : {BulkKind::headers, BulkKind::arguments}) {
     std::printf("input %s: %zu bytes (1 MiB case), %zu bytes (1/16 MiB case)\n",
-                kind == Kind::headers ? "header lines" : "argument lines",
+                kind == BulkKind::headers ? "header lines" : "argument lines",
                 bulk_request(kind, large_input).size(), bulk_request(kind, small_input).size());
   }
 }
@@ -198,7 +154,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("typical_request", typical_request_benchmark)
       ->Repetitions(repetitions);
   for (std::size_t size : {small_input, large_input}) {
-    for (Kind kind : {Kind::headers, Kind::arguments}) {
+    for (BulkKind kind : {BulkKind::headers, BulkKind::arguments}) {
       bulk_request(kind, size);  // built before any timing
       benchmark::RegisterBenchmark(bench_name("parse", kind, size).c_str(),
                                    [kind, size](benchmark::State& state) {

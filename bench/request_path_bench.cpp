@@ -29,12 +29,6 @@ using saori::ByteView;
 constexpr int repetitions = 5;
 constexpr double target_nanoseconds = 1000;
 
-const char version_request[] =
-    "GET Version SAORI/1.0\r\n"
-    "Charset: Shift_JIS\r\n"
-    "Sender: bench\r\n"
-    "\r\n";
-
 unsigned char fake_wave[44] = {'R', 'I', 'F', 'F'};
 
 std::int32_t SAORI_ENGINE_CALL fake_play_sync(const char* text, std::int32_t speed) {
