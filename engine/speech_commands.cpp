@@ -90,8 +90,8 @@ CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& en
 CommandOutcome execute_command(const ArgumentList& arguments, const EngineBinding& engine) {
   if (arguments.empty()) return answer(500, messages::no_arguments, arguments.get_allocator());
   const ByteView command = arguments[0];
-  if (command.find("PLAYSYNC") != ByteView::npos) return play_sync(arguments, engine);
-  if (command.find("CREATEWAV") != ByteView::npos) return create_wav(arguments, engine);
+  if (find_bytes(command, "PLAYSYNC") != ByteView::npos) return play_sync(arguments, engine);
+  if (find_bytes(command, "CREATEWAV") != ByteView::npos) return create_wav(arguments, engine);
   return answer(500, messages::unknown_command, arguments.get_allocator());
 }
 

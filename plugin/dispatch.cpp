@@ -16,7 +16,7 @@ constexpr ByteView security_level = "SecurityLevel";
 
 // The level is compared as a C string: a zero byte ends it.
 bool is_local(ByteView level) noexcept {
-  const std::size_t zero = level.find('\0');
+  const std::size_t zero = find_bytes(level, ByteView("", 1));
   return equal_ignoring_ascii_case(level.substr(0, zero), "Local");
 }
 
@@ -30,8 +30,8 @@ bool answer_request(PluginState& state, ByteView text, ByteString& response) {
 
   // Only EXECUTE reads past the first line: nothing else in a version probe
   // or a request of another method changes its answer.
-  if (method != "EXECUTE") {
-    response = write_response(nullptr, nullptr, method == "GET Version" ? 200 : 400, {}, memory);
+  if (!equal_bytes(method, "EXECUTE")) {
+    response = write_response(nullptr, nullptr, equal_bytes(method, "GET Version") ? 200 : 400, {}, memory);
     return true;
   }
 

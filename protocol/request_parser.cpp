@@ -19,6 +19,7 @@ namespace {
 constexpr ByteView protocol_token = " SAORI/1.";
 constexpr ByteView argument_prefix = "Argument";
 constexpr std::size_t first_capacity = 4;
+constexpr std::size_t typical_line = 16;
 
 // First CR or LF in [begin, end), or end. Lines are usually short, but a
 // request may carry long values, so where SSE2 is available sixteen bytes are
@@ -183,7 +184,7 @@ class HeaderSetter {
       for (HeaderMap::value_type*& entry : entries_) entry = nullptr;
     }
     HeaderMap::value_type*& entry = entries_[slot_of(name)];
-    if (entry != nullptr && entry->first == name) {
+    if (entry != nullptr && equal_bytes(entry->first, name)) {
       entry->second = value;
     } else {
       entry = set_header(headers_, name, value);
@@ -198,10 +199,12 @@ class HeaderSetter {
   // cheap, and enough to tell apart the few names a request repeats.
   static std::size_t slot_of(ByteView name) noexcept {
     const std::size_t n = name.size();  // never 0: empty names are not stored
+    const auto byte = [name](std::size_t at) { return static_cast<unsigned char>(name[at]); };
     std::uint32_t h = static_cast<std::uint32_t>(n);
-    for (std::size_t at : {std::size_t{0}, n / 2, n >= 2 ? n - 2 : 0, n - 1}) {
-      h = h * 131 + static_cast<unsigned char>(name[at]);
-    }
+    h = h * 131 + byte(0);
+    h = h * 131 + byte(n / 2);
+    h = h * 131 + byte(n >= 2 ? n - 2 : 0);
+    h = h * 131 + byte(n - 1);
     return static_cast<std::size_t>((h * 0x9e3779b9u) >> (32 - slot_bits));
   }
 
@@ -264,7 +267,7 @@ Line read_line(ByteView text, std::size_t position) noexcept {
 
 bool parse_request_line(ByteView text, ByteView& method, std::size_t& next) noexcept {
   const Line first = read_line(text, 0);
-  const std::size_t token = first.text.find(protocol_token);
+  const std::size_t token = find_bytes(first.text, protocol_token);
   method = token == ByteView::npos ? ByteView{} : first.text.substr(0, token);
   next = first.next;
   return token != ByteView::npos;
@@ -314,9 +317,12 @@ int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
       if (index < 0) continue;
       // Arguments land at their index only in ascending order: a gap is
       // padded with empty entries, an index already covered is appended.
-      // A request usually carries a command and a few arguments: room for
-      // four from the start saves the first steps of the vector's growth.
-      if (arguments.capacity() < first_capacity) arguments.reserve(first_capacity);
+      // Room is made once for as many lines as the rest of the text could
+      // hold at 16 bytes a line, so that a long list grows without copies;
+      // request memory is only taken as it is used.
+      if (arguments.capacity() == 0) {
+        arguments.reserve(first_capacity + (size - start) / typical_line);
+      }
       if (static_cast<std::size_t>(index) > arguments.size()) {
         arguments.resize(static_cast<std::size_t>(index));
       }

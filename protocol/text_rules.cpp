@@ -41,6 +41,18 @@ std::int32_t parse_decimal(ByteView text) noexcept {
   return static_cast<std::int32_t>(magnitude);
 }
 
+std::size_t find_bytes(ByteView text, ByteView needle) noexcept {
+  if (needle.empty()) return 0;
+  if (needle.size() > text.size()) return ByteView::npos;
+  const char first = needle[0];
+  const ByteView rest = needle.substr(1);
+  const std::size_t last = text.size() - needle.size();
+  for (std::size_t at = 0; at <= last; ++at) {
+    if (text[at] == first && equal_bytes(text.substr(at + 1, rest.size()), rest)) return at;
+  }
+  return ByteView::npos;
+}
+
 bool equal_ignoring_ascii_case(ByteView a, ByteView b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

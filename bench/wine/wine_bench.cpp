@@ -1,7 +1,7 @@
 // The plug-in DLL as ghost authors run it, timed under Wine against a floor.
 //
-// This host loads saori_speech.dll as built (bound to the complete stand-in
-// engine, whose playback answers at once; its log is switched off) and
+// This host loads saori_speech.dll as built (bound to the quiet stand-in
+// engine, whose playback answers at once and records nothing) and
 // floor_plugin.dll, a plug-in that only copies the request, frees the block
 // and answers a fixed "SAORI/1.0 200 OK". It times `request` on four
 // requests: GET Version, the typical EXECUTE PLAYSYNC, and 1 MiB of header
