@@ -33,28 +33,43 @@ using ArgumentList = std::pmr::vector<ByteView>;
 // Values written as "Value<i>" lines of a response.
 using ValueList = std::pmr::vector<ByteView>;
 
-// Byte-wise equality and order, written as loops. ByteView's own operators
-// call the C library's memcmp, and on the short names and words of a request
-// the call costs more than the comparison (under Wine, msvcrt's memcmp is a
-// byte loop behind a call).
-constexpr bool equal_bytes(ByteView a, ByteView b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
+// Byte-wise equality and order, four bytes at a time. ByteView's own
+// operators call the C library's memcmp, and on the short names and words of
+// a request the call costs more than the comparison (under Wine, msvcrt's
+// memcmp is a byte loop behind a call); header names are compared several
+// times per request, by the map.
+
+// Four bytes as one number whose order is theirs as unsigned bytes.
+inline std::uint32_t big_endian_word(const char* bytes) noexcept {
+  const auto byte = [bytes](int i) { return std::uint32_t{static_cast<unsigned char>(bytes[i])}; };
+  return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
 }
 
-// Orders as unsigned bytes, a text before any longer one that begins with it.
+// Below 0, 0 or above 0 as `a` sorts before, with or after `b`: as unsigned
+// bytes, a text before any longer one that begins with it.
+inline int compare_bytes(ByteView a, ByteView b) noexcept {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  std::size_t i = 0;
+  for (; i + 4 <= common; i += 4) {
+    const std::uint32_t x = big_endian_word(a.data() + i);
+    const std::uint32_t y = big_endian_word(b.data() + i);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  for (; i < common; ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+inline bool equal_bytes(ByteView a, ByteView b) noexcept {
+  return a.size() == b.size() && compare_bytes(a, b) == 0;
+}
+
 struct ByteOrder {
   using is_transparent = void;
-  constexpr bool operator()(ByteView a, ByteView b) const noexcept {
-    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < common; ++i) {
-      if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
-    }
-    return a.size() < b.size();
-  }
+  bool operator()(ByteView a, ByteView b) const noexcept { return compare_bytes(a, b) < 0; }
 };
 
 // Header name to value, ordered byte-wise, each name at most once.

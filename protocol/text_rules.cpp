@@ -45,10 +45,12 @@ std::size_t find_bytes(ByteView text, ByteView needle) noexcept {
   if (needle.empty()) return 0;
   if (needle.size() > text.size()) return ByteView::npos;
   const char first = needle[0];
-  const ByteView rest = needle.substr(1);
+  const ByteView rest(needle.data() + 1, needle.size() - 1);
   const std::size_t last = text.size() - needle.size();
   for (std::size_t at = 0; at <= last; ++at) {
-    if (text[at] == first && equal_bytes(text.substr(at + 1, rest.size()), rest)) return at;
+    if (text[at] == first && equal_bytes(ByteView(text.data() + at + 1, rest.size()), rest)) {
+      return at;
+    }
   }
   return ByteView::npos;
 }

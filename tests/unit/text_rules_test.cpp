@@ -51,6 +51,19 @@ TEST(ParseDecimalTest, AgreesWithStrtolClampedOnDigitRuns) {
   }
 }
 
+TEST(FindBytesTest, AgreesWithStringViewFind) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"EXECUTE SAORI/1.0", " SAORI/1."}, {"GET Version SAORI/1.0", " SAORI/1."},
+      {"A SAORI SAORI/1.", " SAORI/1."},  {"x SAORI/1", " SAORI/1."},
+      {"xxPLAYSYNCyy", "PLAYSYNC"},       {"PLAYSYN", "PLAYSYNC"},
+      {"", ""},                           {"abc", ""},
+      {std::string("Lo\0cal", 6), std::string(1, '\0')}, {"Local", std::string(1, '\0')},
+      {"\x82\x50\x82\x51", "\x82\x51"},  {"aab", "ab"}};
+  for (const auto& [text, needle] : cases) {
+    EXPECT_EQ(find_bytes(text, needle), ByteView(text).find(needle)) << text << " / " << needle;
+  }
+}
+
 TEST(EqualIgnoringAsciiCaseTest, FoldsOnlyAsciiLetters) {
   EXPECT_TRUE(equal_ignoring_ascii_case("LoCaL", "local"));
   EXPECT_TRUE(equal_ignoring_ascii_case("", ""));
