@@ -31,24 +31,18 @@
 
 #include "bench/bulk_request.h"
 #include "bench/typical_request.h"
+#include "tests/support/windows_host.h"
 
 namespace {
+
+using namespace windows_host;
 
 constexpr int rounds = 21;
 constexpr double batch_seconds = 0.002;      // the floor's batch, at least
 constexpr int most_calls = 4000;
 constexpr std::size_t most_batch_bytes = std::size_t{48} << 20;
 
-using LoadFunction = BOOL(__cdecl*)(HGLOBAL, long);
-using RequestFunction = HGLOBAL(__cdecl*)(HGLOBAL, long*);
-using UnloadFunction = BOOL(__cdecl*)();
 
-// A Unix path of the build tree as Wine shows it, on its Z: drive.
-std::string windows_path(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
 
 struct Plugin {
   HMODULE module = nullptr;
@@ -57,16 +51,7 @@ struct Plugin {
   UnloadFunction unload = nullptr;
 };
 
-template <typename Function>
-Function entry(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
-HGLOBAL block_of(const std::string& bytes) {
-  HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
-  if (block != nullptr) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
 
 // Loads the DLL and calls its load with `directory`; false unless it answers 1.
 bool open_plugin(Plugin& plugin, const char* unix_file, const std::string& directory) {

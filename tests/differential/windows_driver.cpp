@@ -3,35 +3,19 @@
 // memory blocks, as a host does, bound to the complete stand-in engine.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "tests/differential/stream_runner.h"
+#include "tests/support/windows_host.h"
 
 namespace {
 
-using LoadFunction = BOOL(__cdecl*)(HGLOBAL, long);
-using RequestFunction = HGLOBAL(__cdecl*)(HGLOBAL, long*);
-using UnloadFunction = BOOL(__cdecl*)();
+using namespace windows_host;
 
-// A Unix path of the build tree as Wine shows it, on its Z: drive.
-std::string windows_path(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
 
-template <typename Function>
-Function entry(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
-HGLOBAL block_of(const std::string& bytes) {
-  HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
-  if (block != nullptr) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
+
 
 class Dll final : public differential::PluginUnderTest {
  public:

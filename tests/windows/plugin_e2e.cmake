@@ -17,6 +17,7 @@ target_compile_options(gtest PUBLIC
   "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/plugin_gtest_notification.h>")
 
 add_executable(plugin_e2e_test ${CMAKE_CURRENT_LIST_DIR}/plugin_e2e_test.cpp)
+target_include_directories(plugin_e2e_test PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(plugin_e2e_test PRIVATE gtest psapi)
 # The test program runs under Wine with no MinGW runtime DLLs beside it.
 saori_static_runtime(plugin_e2e_test)

@@ -17,19 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/windows_host.h"
+
 namespace {
+
+using namespace windows_host;
 
 // ---------------------------------------------------------------------------
 // Paths and texts
-
-// A Unix path of the build tree as Wine shows it, on its Z: drive.
-std::string windows_path(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 std::wstring widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -146,23 +141,7 @@ std::string log_field(const std::string& line, const std::string& name) {
 // ---------------------------------------------------------------------------
 // The plug-in, as a host holds it
 
-using LoadFunction = BOOL(__cdecl*)(HGLOBAL, long);
-using RequestFunction = HGLOBAL(__cdecl*)(HGLOBAL, long*);
-using UnloadFunction = BOOL(__cdecl*)();
-
-template <typename Function>
-Function entry(HMODULE module, const char* name) {
-  // Through the generic function type, which converts to any other.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
 std::wstring plugin_file() { return widen(windows_path(PLUGIN_E2E_PLUGIN_FILE)); }
-
-HGLOBAL block_of(const std::string& bytes) {
-  HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
-  if (block != nullptr && !bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
 
 struct Response {
   bool null = true;

@@ -1,0 +1,41 @@
+// What the project's own Windows hosts (the end-to-end tests, the
+// differential driver, the Wine benchmark) need to drive a SAORI/1.0 DLL as
+// a host does: the export types, lookup by plain name, fixed global memory
+// blocks, and the build tree's paths as Wine shows them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+namespace windows_host {
+
+using LoadFunction = BOOL(__cdecl*)(HGLOBAL, long);
+using RequestFunction = HGLOBAL(__cdecl*)(HGLOBAL, long*);
+using UnloadFunction = BOOL(__cdecl*)();
+
+// A Unix path of the build tree as Wine shows it, on its Z: drive.
+inline std::string windows_path(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// An export by its plain name, through the generic function type, which
+// converts to any other.
+template <typename Function>
+Function entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// A fixed block (GMEM_FIXED: the handle is the address) holding `bytes`.
+inline HGLOBAL block_of(const std::string& bytes) {
+  HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
+  if (block != nullptr && !bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+  return block;
+}
+
+}  // namespace windows_host
