@@ -318,11 +318,12 @@ int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
       if (index < 0) continue;
       // Arguments land at their index only in ascending order: a gap is
       // padded with empty entries, an index already covered is appended.
-      // Room is made once for as many lines as the rest of the text could
-      // hold at 16 bytes a line, so that a long list grows without copies;
-      // request memory is only taken as it is used.
-      if (arguments.capacity() == 0) {
-        arguments.reserve(first_capacity + (size - start) / typical_line);
+      // The first argument makes room for a few; a longer list then gets
+      // room for as many more as the rest of the text could hold at 16 bytes
+      // a line, so that it grows without further copies.
+      if (arguments.size() == arguments.capacity()) {
+        arguments.reserve(arguments.empty() ? first_capacity
+                                            : arguments.size() + (size - start) / typical_line);
       }
       if (static_cast<std::size_t>(index) > arguments.size()) {
         arguments.resize(static_cast<std::size_t>(index));
