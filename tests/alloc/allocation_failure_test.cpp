@@ -204,7 +204,7 @@ const std::string request_head = "EXECUTE SAORI/1.0\r\nSecurityLevel: Local\r\nS
 // Beyond the request's own memory: a long text, many headers, a long
 // padded argument list.
 std::string many_headers() {
-  std::string lines = "GET Version SAORI/1.0\r\n";
+  std::string lines = request_head + "Argument0: PLAYSYNC\r\nArgument1: a\r\n";
   for (int i = 0; i < 2000; ++i) lines += "Header" + std::to_string(i) + ": value\r\n";
   return lines + "\r\n";
 }
