@@ -31,7 +31,8 @@ bool answer_request(PluginState& state, ByteView text, ByteString& response) {
   // Only EXECUTE reads past the first line: nothing else in a version probe
   // or a request of another method changes its answer.
   if (!equal_bytes(method, "EXECUTE")) {
-    response = write_response(nullptr, nullptr, equal_bytes(method, "GET Version") ? 200 : 400, {}, memory);
+    const StatusCode status = equal_bytes(method, "GET Version") ? 200 : 400;
+    response = write_response(nullptr, nullptr, status, {}, memory);
     return true;
   }
 

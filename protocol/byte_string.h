@@ -33,11 +33,11 @@ using ArgumentList = std::pmr::vector<ByteView>;
 // Values written as "Value<i>" lines of a response.
 using ValueList = std::pmr::vector<ByteView>;
 
-// Byte-wise equality and order, four bytes at a time. ByteView's own
-// operators call the C library's memcmp, and on the short names and words of
-// a request the call costs more than the comparison (under Wine, msvcrt's
-// memcmp is a byte loop behind a call); header names are compared several
-// times per request, by the map.
+// Byte-wise equality and order, four bytes at a time and inline. ByteView's
+// own operators call the C library's memcmp, which on the short header names
+// and words of a request costs more than the comparison itself (under Wine,
+// msvcrt's memcmp is a byte loop behind a call); the map compares names
+// several times per request.
 
 // Four bytes as one number whose order is theirs as unsigned bytes.
 inline std::uint32_t big_endian_word(const char* bytes) noexcept {

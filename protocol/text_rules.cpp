@@ -65,8 +65,8 @@ bool equal_ignoring_ascii_case(ByteView a, ByteView b) noexcept {
 
 std::size_t format_decimal(std::int64_t value, char* out) noexcept {
   // Work on the magnitude as unsigned so the most negative value is safe.
-  std::uint64_t magnitude =
-      value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+  if (value < 0) magnitude = std::uint64_t{0} - magnitude;
   std::size_t count = 0;
   if (value < 0) out[count++] = '-';
 
@@ -75,7 +75,9 @@ std::size_t format_decimal(std::int64_t value, char* out) noexcept {
   // digit.
   char digits[max_decimal_length];
   char* first = digits + sizeof digits;
-  for (; magnitude > UINT32_MAX; magnitude /= 10) *--first = static_cast<char>('0' + magnitude % 10);
+  for (; magnitude > UINT32_MAX; magnitude /= 10) {
+    *--first = static_cast<char>('0' + magnitude % 10);
+  }
   for (std::uint32_t low = static_cast<std::uint32_t>(magnitude);; low /= 10) {
     *--first = static_cast<char>('0' + low % 10);
     if (low < 10) break;
