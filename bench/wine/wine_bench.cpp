@@ -42,34 +42,17 @@ constexpr double batch_seconds = 0.002;      // the floor's batch, at least
 constexpr int most_calls = 4000;
 constexpr std::size_t most_batch_bytes = std::size_t{48} << 20;
 
-
-
-struct Plugin {
-  HMODULE module = nullptr;
-  LoadFunction load = nullptr;
-  RequestFunction request = nullptr;
-  UnloadFunction unload = nullptr;
-};
-
-
+using Plugin = PluginExports;
 
 // Loads the DLL and calls its load with `directory`; false unless it answers 1.
 bool open_plugin(Plugin& plugin, const char* unix_file, const std::string& directory) {
-  const std::string file = windows_path(unix_file);
-  plugin.module = LoadLibraryA(file.c_str());
-  if (plugin.module == nullptr) {
-    std::fprintf(stderr, "wine_bench: cannot load %s (error %lu)\n", file.c_str(), GetLastError());
-    return false;
-  }
-  plugin.load = entry<LoadFunction>(plugin.module, "load");
-  plugin.request = entry<RequestFunction>(plugin.module, "request");
-  plugin.unload = entry<UnloadFunction>(plugin.module, "unload");
-  if (plugin.load == nullptr || plugin.request == nullptr || plugin.unload == nullptr) {
-    std::fprintf(stderr, "wine_bench: %s lacks an entry point\n", file.c_str());
+  if (!plugin.open(unix_file)) {
+    std::fprintf(stderr, "wine_bench: cannot load %s or it lacks an entry point (error %lu)\n",
+                 unix_file, GetLastError());
     return false;
   }
   if (plugin.load(block_of(directory), static_cast<long>(directory.size())) != 1) {
-    std::fprintf(stderr, "wine_bench: load of %s did not answer 1\n", file.c_str());
+    std::fprintf(stderr, "wine_bench: load of %s did not answer 1\n", unix_file);
     return false;
   }
   return true;

@@ -3,7 +3,6 @@
 // memory blocks, as a host does, bound to the complete stand-in engine.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "tests/differential/stream_runner.h"
@@ -13,31 +12,18 @@ namespace {
 
 using namespace windows_host;
 
-
-
-
-
 class Dll final : public differential::PluginUnderTest {
  public:
-  bool open() {
-    const std::string file = windows_path(DIFFERENTIAL_PLUGIN_FILE);
-    const std::wstring wide(file.begin(), file.end());
-    module_ = LoadLibraryW(wide.c_str());
-    if (module_ == nullptr) return false;
-    load_ = entry<LoadFunction>(module_, "load");
-    request_ = entry<RequestFunction>(module_, "request");
-    unload_ = entry<UnloadFunction>(module_, "unload");
-    return load_ != nullptr && request_ != nullptr && unload_ != nullptr;
-  }
+  bool open() { return dll_.open(DIFFERENTIAL_PLUGIN_FILE); }
 
   int load() override {
     const std::string directory = windows_path(DIFFERENTIAL_ENGINE_DIR) + "\\";
-    return load_(block_of(directory), static_cast<long>(directory.size()));
+    return dll_.load(block_of(directory), static_cast<long>(directory.size()));
   }
 
   differential::Answer request(const std::string& text) override {
     long length = static_cast<long>(text.size());
-    HGLOBAL block = request_(block_of(text), &length);
+    HGLOBAL block = dll_.request(block_of(text), &length);
     differential::Answer answer;
     answer.null = block == nullptr;
     answer.length = length;
@@ -48,13 +34,10 @@ class Dll final : public differential::PluginUnderTest {
     return answer;
   }
 
-  int unload() override { return unload_(); }
+  int unload() override { return dll_.unload(); }
 
  private:
-  HMODULE module_ = nullptr;
-  LoadFunction load_ = nullptr;
-  RequestFunction request_ = nullptr;
-  UnloadFunction unload_ = nullptr;
+  PluginExports dll_;
 };
 
 }  // namespace

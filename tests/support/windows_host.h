@@ -38,4 +38,24 @@ inline HGLOBAL block_of(const std::string& bytes) {
   return block;
 }
 
+// The three exports of a plug-in DLL, loaded as a host loads it.
+struct PluginExports {
+  HMODULE module = nullptr;
+  LoadFunction load = nullptr;
+  RequestFunction request = nullptr;
+  UnloadFunction unload = nullptr;
+
+  // Loads the DLL at a Unix path of the build tree; true when it loaded
+  // and has all three exports.
+  bool open(const std::string& unix_file) {
+    const std::string file = windows_path(unix_file);
+    module = LoadLibraryW(std::wstring(file.begin(), file.end()).c_str());
+    if (module == nullptr) return false;
+    load = entry<LoadFunction>(module, "load");
+    request = entry<RequestFunction>(module, "request");
+    unload = entry<UnloadFunction>(module, "unload");
+    return load != nullptr && request != nullptr && unload != nullptr;
+  }
+};
+
 }  // namespace windows_host

@@ -141,8 +141,6 @@ std::string log_field(const std::string& line, const std::string& name) {
 // ---------------------------------------------------------------------------
 // The plug-in, as a host holds it
 
-std::wstring plugin_file() { return widen(windows_path(PLUGIN_E2E_PLUGIN_FILE)); }
-
 struct Response {
   bool null = true;
   long length = -1;
@@ -153,34 +151,27 @@ struct Response {
 
 class Plugin {
  public:
-  bool open() {
-    module_ = LoadLibraryW(plugin_file().c_str());
-    if (module_ == nullptr) return false;
-    load_ = entry<LoadFunction>(module_, "load");
-    request_ = entry<RequestFunction>(module_, "request");
-    unload_ = entry<UnloadFunction>(module_, "unload");
-    return load_ != nullptr && request_ != nullptr && unload_ != nullptr;
-  }
+  bool open() { return exports_.open(PLUGIN_E2E_PLUGIN_FILE); }
 
-  bool is_open() const { return module_ != nullptr; }
-  HMODULE module() const { return module_; }
+  bool is_open() const { return exports_.module != nullptr; }
+  HMODULE module() const { return exports_.module; }
 
   // FreeLibrary of the plug-in, as a host does after unload (or without it).
   void free() {
-    if (module_ != nullptr) FreeLibrary(module_);
-    module_ = nullptr;
+    if (exports_.module != nullptr) FreeLibrary(exports_.module);
+    exports_ = PluginExports{};
   }
 
   int load(const std::string& directory) {
-    return load_(block_of(directory), static_cast<long>(directory.size()));
+    return exports_.load(block_of(directory), static_cast<long>(directory.size()));
   }
-  int load_null() { return load_(nullptr, 0); }
-  int unload() { return unload_(); }
+  int load_null() { return exports_.load(nullptr, 0); }
+  int unload() { return exports_.unload(); }
 
   // Sends `block` with only its first `counted` bytes announced.
   Response request_block(const std::string& block, long counted) {
     long length = counted;
-    HGLOBAL answer = request_(block_of(block), &length);
+    HGLOBAL answer = exports_.request(block_of(block), &length);
     return take(answer, length);
   }
 
@@ -190,13 +181,13 @@ class Plugin {
 
   Response request_null_block() {
     long length = 7;
-    HGLOBAL answer = request_(nullptr, &length);
+    HGLOBAL answer = exports_.request(nullptr, &length);
     return take(answer, length);
   }
 
   // request with a null length pointer; true when it answered null.
   bool request_without_length(const std::string& text) {
-    return request_(block_of(text), nullptr) == nullptr;
+    return exports_.request(block_of(text), nullptr) == nullptr;
   }
 
  private:
@@ -215,10 +206,7 @@ class Plugin {
     return r;
   }
 
-  HMODULE module_ = nullptr;
-  LoadFunction load_ = nullptr;
-  RequestFunction request_ = nullptr;
-  UnloadFunction unload_ = nullptr;
+  PluginExports exports_;
 };
 
 // ---------------------------------------------------------------------------
