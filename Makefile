@@ -30,7 +30,7 @@ wine-prefix: deps
 
 test: native windows wine-prefix
 	cd build/native && ctest --output-on-failure -j $(JOBS)
-	cd build/windows && ../../cmake/wine-session ctest --output-on-failure
+	cd build/windows && ../../cmake/wine-session ctest --output-on-failure -j $(JOBS)
 
 demo: windows wine-prefix
 	@cmake/wine-session scripts/demo
