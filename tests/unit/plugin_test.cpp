@@ -199,6 +199,17 @@ TEST_F(PluginTest, UnusableBlocksAndLengths) {
             nullptr);
   EXPECT_EQ(length, 0);
 
+  // A length beyond the block: only the block's bytes are read, where the
+  // allocator knows its size (AddressSanitizer would see the rest read).
+  length = 1 << 20;
+  HostBlock block = memory_.block_of("EXECUTE SAORI/1.0\r\nArgument0: NONE");
+  HostBlock answer = plugin_request(state_, platform_, block, &length);
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(answer), static_cast<std::size_t>(length)),
+            "SAORI/1.0 500 Internal Server Error\r\nResult: " + to_shift_jis("エラー：不明な命令です") +
+                "\r\n\r\n");
+  memory_.release(answer);
+
   // No length pointer: the block is freed, nothing is answered.
   EXPECT_EQ(plugin_request(state_, platform_, memory_.block_of("GET Version SAORI/1.0"), nullptr),
             nullptr);
