@@ -1,18 +1,19 @@
 #!/bin/sh
 # Writes the release archive, the same bytes from the same inputs.
 #
-# Usage: make-archive.sh ARCHIVE SOURCE_DIR [text:]NAME=FILE...
+# Usage: make-archive.sh ARCHIVE SOURCE_DIR [text:|utf8:]NAME=FILE...
 #
-# Each FILE goes into ARCHIVE as NAME, in the order given. A text: entry is
-# converted from UTF-8 with LF line ends to Shift_JIS (code page 932) with
-# CR LF, the form plug-in readmes take on Japanese Windows; any other entry
-# is copied as it is.
+# Each FILE goes into ARCHIVE as NAME, in the order given. FILE is UTF-8 with
+# LF line ends when it has a prefix. A text: entry is converted to Shift_JIS
+# (code page 932) with CR LF, the form plug-in readmes take on Japanese
+# Windows; a utf8: entry stays UTF-8 (checked as such) and gets CR LF, for a
+# script engine that reads UTF-8. Any other entry is copied as it is.
 #
 # Every entry gets the time of the commit checked out in SOURCE_DIR
 # (SOURCE_DATE_EPOCH, when set, wins) and mode 644; the archive holds no
 # directory entries and no extra fields (Unix times, uid, gid).
 set -eu
-[ $# -ge 3 ] || { echo "usage: $0 ARCHIVE SOURCE_DIR [text:]NAME=FILE..." >&2; exit 2; }
+[ $# -ge 3 ] || { echo "usage: $0 ARCHIVE SOURCE_DIR [text:|utf8:]NAME=FILE..." >&2; exit 2; }
 archive=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 source=$2
 shift 2
@@ -33,15 +34,17 @@ trap 'rm -rf "$stage"' EXIT
 names=""
 for entry; do
   case $entry in
-    text:*) entry=${entry#text:} convert=yes ;;
-    *) convert=no ;;
+    text:*) entry=${entry#text:} charset=CP932 ;;
+    utf8:*) entry=${entry#utf8:} charset=UTF-8 ;;
+    *) charset= ;;
   esac
   name=${entry%%=*} file=${entry#*=}
   mkdir -p "$stage/$(dirname "$name")"
-  if [ $convert = yes ]; then
-    iconv -f UTF-8 -t CP932 "$file" > "$stage/$name.cp932"
-    sed 's/\r*$/\r/' "$stage/$name.cp932" > "$stage/$name"
-    rm "$stage/$name.cp932"
+  if [ -n "$charset" ]; then
+    # iconv first, on its own, so that a text it cannot read stops the build.
+    iconv -f UTF-8 -t "$charset" "$file" > "$stage/$name.converted"
+    sed 's/\r*$/\r/' "$stage/$name.converted" > "$stage/$name"
+    rm "$stage/$name.converted"
   else
     cp "$file" "$stage/$name"
   fi

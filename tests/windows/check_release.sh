@@ -4,13 +4,14 @@
 #    fields;
 #  - its DLL and saori-call.exe are the binaries of this tree (the ones the
 #    other tests ran), its LICENSE the repository's;
-#  - readme.txt and the samples are Shift_JIS with CR LF line ends: they
-#    decode through iconv to their UTF-8 sources (the readme with its version
-#    filled in) and encode back to the same bytes;
+#  - readme.txt and the samples have CR LF line ends and are in their
+#    charset (the YAYA sample UTF-8, the others Shift_JIS, which a sample's
+#    first line names): they decode through iconv to their UTF-8 sources (the
+#    readme with its version filled in) and encode back to the same bytes;
 #  - every error message the readme or a sample quotes is one the DLL sends
 #    (engine/messages.h), and the readme quotes every one of them;
-#  - each sample calls both commands, and the readme's history has an entry
-#    for this version.
+#  - each sample calls both commands and defines the names authors' copies
+#    use, and the readme's history has an entry for this version.
 #
 # Usage: check_release.sh ARCHIVE PLUGIN_DLL SAORI_CALL_EXE SOURCE_DIR VERSION
 set -u
@@ -29,7 +30,7 @@ expected="saori_speech.dll
 readme.txt
 samples/yaya.dic
 samples/kawari.txt
-samples/satori.txt
+samples/dic_saori_speech.txt
 tools/saori-call.exe
 LICENSE"
 actual=$(unzip -Z1 "$archive")
@@ -81,34 +82,60 @@ quoted_messages() {
 }
 
 cr=$(printf '\r')
-for name in readme.txt samples/yaya.dic samples/kawari.txt samples/satori.txt; do
-  file=$work/x/$name
+mkdir "$work/text" "$work/text/samples"
+# Each text, the charset it ships in (as iconv names it) and, for a sample,
+# the name of that charset its first line gives.
+while read -r name charset label; do
+  file=$work/x/$name text=$work/text/$name
   [ -f "$file" ] || continue
   utf8_source=$source/package/$name
   tr -d '\r' < "$file" | sed "s/\$/$cr/" | cmp -s - "$file" ||
     fail "$name: not every line ends with CR LF"
-  iconv -f CP932 -t UTF-8 "$file" > "$work/decoded" || fail "$name does not decode as CP932"
-  iconv -f UTF-8 -t CP932 "$work/decoded" | cmp -s - "$file" || fail "$name: CP932 round trip differs"
-  tr -d '\r' < "$work/decoded" > "$work/text"
-  sed "s/@PROJECT_VERSION@/$version/g" "$utf8_source" | cmp -s - "$work/text" ||
+  iconv -f "$charset" -t UTF-8 "$file" > "$work/decoded" || fail "$name does not decode as $charset"
+  iconv -f UTF-8 -t "$charset" "$work/decoded" | cmp -s - "$file" || fail "$name: $charset round trip differs"
+  tr -d '\r' < "$work/decoded" > "$text"
+  sed "s/@PROJECT_VERSION@/$version/g" "$utf8_source" | cmp -s - "$text" ||
     fail "$name does not decode to its source $utf8_source"
 
-  quoted_messages "$work/text" > "$work/quoted"
+  quoted_messages "$text" > "$work/quoted"
   unknown=$(comm -23 "$work/quoted" "$work/dll-messages")
   [ -z "$unknown" ] || fail "$name quotes messages the DLL does not send: $unknown"
   case $name in
     readme.txt)
       missing=$(comm -13 "$work/quoted" "$work/dll-messages")
       [ -z "$missing" ] || fail "readme.txt lacks messages the DLL sends: $missing"
-      grep -qx "$version" "$work/text" || fail "readme.txt has no history entry for $version"
+      grep -qx "$version" "$text" || fail "readme.txt has no history entry for $version"
       ;;
     *)
+      head -n 1 "$text" | grep -qF "$label" || fail "$name: its first line does not name $label"
       for command in PLAYSYNC CREATEWAV; do
-        grep -q "$command" "$work/text" || fail "$name does not call $command"
+        grep -q "$command" "$text" || fail "$name does not call $command"
       done
       ;;
   esac
-done
+done <<'EOF'
+readme.txt CP932
+samples/yaya.dic UTF-8 UTF-8
+samples/kawari.txt CP932 Shift_JIS
+samples/dic_saori_speech.txt CP932 Shift_JIS
+EOF
+
+# The names each sample defines, which authors' copies call (extended
+# regular expressions on the decoded text).
+while IFS='|' read -r name pattern; do
+  [ -f "$work/text/$name" ] || continue
+  grep -Eq "$pattern" "$work/text/$name" || fail "$name defines nothing like /$pattern/"
+done <<'EOF'
+samples/yaya.dic|^SpeechSay$
+samples/yaya.dic|^SpeechSave$
+samples/kawari.txt|^speech\.regist :
+samples/kawari.txt|^speech\.hello :
+samples/kawari.txt|^speech\.slowly :
+samples/kawari.txt|^speech\.save :
+samples/dic_saori_speech.txt|＠SAORI$
+samples/dic_saori_speech.txt|speech,saori_speech\.dll$
+samples/dic_saori_speech.txt|（speech,[A-Z]+,
+EOF
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures release check(s) failed" >&2
