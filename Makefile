@@ -30,17 +30,18 @@ wine-prefix: deps
 
 test: native windows wine-prefix
 	cd build/native && ctest --output-on-failure -j $(JOBS)
-	cd build/windows && ctest --output-on-failure
+	cd build/windows && ../../cmake/wine-session ctest --output-on-failure
 
 demo: windows wine-prefix
-	@scripts/demo
+	@cmake/wine-session scripts/demo
 
 bench: deps windows wine-prefix
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DSAORI_TESTS=OFF -DSAORI_BENCHMARKS=ON
 	cmake --build build/bench -j $(JOBS)
 	build/bench/bench/codec_bench
 	build/bench/bench/request_path_bench
-	cmake/wine-run build/windows/bench/wine/wine_bench.exe
+	cmake/wine-session sh -c 'cmake/wine-run build/windows/bench/wine/wine_bench.exe && \
+	  cmake/wine-run build/windows/tests/windows/request_memory_host.exe 8'
 
 # The Windows build writes the archive from its own binaries (package/).
 dist: windows

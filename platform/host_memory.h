@@ -21,6 +21,11 @@ class HostMemory {
 
   // Frees a block allocated by the host or by allocate().
   virtual void release(HostBlock block) = 0;
+
+  // The size of a block as its allocator knows it, when it can tell; false
+  // when it cannot. A host may state a length larger than its block, and
+  // only this keeps a copy inside the block.
+  virtual bool block_size(HostBlock block, std::size_t& size) = 0;
 };
 
 // The platform's own host memory. It keeps no state.

@@ -20,6 +20,16 @@ bool is_local(ByteView level) noexcept {
   return equal_ignoring_ascii_case(level.substr(0, zero), "Local");
 }
 
+// How many bytes to copy out of a host block said to hold `length`: none
+// for a negative length, and never more than the block holds where its
+// allocator can tell.
+std::size_t readable_length(HostMemory& memory, HostBlock block, std::int32_t length) {
+  std::size_t count = length > 0 ? static_cast<std::size_t>(length) : 0;
+  std::size_t size;
+  if (count > 0 && memory.block_size(block, size) && size < count) count = size;
+  return count;
+}
+
 }  // namespace
 
 bool answer_request(PluginState& state, ByteView text, ByteString& response) {
@@ -36,11 +46,12 @@ bool answer_request(PluginState& state, ByteView text, ByteString& response) {
     return true;
   }
 
-  // A request that does not say otherwise counts as local.
-  HeaderMap headers({{security_level, "Local"}}, memory);
+  // A request that does not say otherwise counts as local. No other header
+  // changes the answer, so no other is kept.
+  ByteView level = "Local";
   ArgumentList arguments(memory);
-  parse_header_lines(text, header_lines, headers, arguments);
-  if (!is_local(headers.find(security_level)->second)) {
+  parse_header_lines(text, header_lines, security_level, level, arguments);
+  if (!is_local(level)) {
     response = write_response(nullptr, nullptr, 500, {}, memory);
     return true;
   }
@@ -53,7 +64,7 @@ int plugin_load(PluginState& state, const Platform& platform, HostBlock block,
                 std::int32_t length) noexcept {
   try {
     if (block != nullptr) {
-      const std::size_t count = length > 0 ? static_cast<std::size_t>(length) : 0;
+      const std::size_t count = readable_length(platform.memory, block, length);
       try {
         state.directory.assign(static_cast<const char*>(block), count);
       } catch (...) {
@@ -84,7 +95,7 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
   ByteString text(memory.allocator());
   bool copied = true;
   if (block != nullptr) {
-    const std::size_t count = *length > 0 ? static_cast<std::size_t>(*length) : 0;
+    const std::size_t count = readable_length(platform.memory, block, *length);
     try {
       text.assign(static_cast<const char*>(block), count);
     } catch (...) {

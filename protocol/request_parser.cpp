@@ -20,6 +20,8 @@ constexpr ByteView protocol_token = " SAORI/1.";
 constexpr ByteView argument_prefix = "Argument";
 constexpr std::size_t first_capacity = 4;
 constexpr std::size_t typical_line = 16;
+// The shortest line that adds an argument: "Argument0: " and a line end.
+constexpr std::size_t shortest_argument_line = argument_prefix.size() + 1 + 2 + 1;
 
 // First CR or LF in [begin, end), or end. Lines are usually short, but a
 // request may carry long values, so where SSE2 is available sixteen bytes are
@@ -247,6 +249,68 @@ std::int32_t argument_index(ByteView name) noexcept {
   return index;
 }
 
+// The most arguments that lines in the last `rest` bytes of the text can
+// add without padding: each takes a shortest argument line, the last one
+// maybe without its line end.
+std::size_t most_arguments_in(std::size_t rest) noexcept {
+  return (rest + 1) / shortest_argument_line;
+}
+
+// Makes room before an argument is appended at the line that starts `rest`
+// bytes before the end of the text, when the list is full. The list lives
+// in request memory, where every copy made while it grows costs time and,
+// until the old storage goes back, memory: so it grows at most three times.
+// The first argument makes room for a few. A longer list then gets room for
+// the rest of the text at 16 bytes a line, which most lists fill with room
+// to spare. Only a list of shorter lines fills that too; it then gets room
+// for every argument the rest of the text can hold.
+void make_room(ArgumentList& arguments, std::size_t rest) {
+  const std::size_t size = arguments.size();
+  std::size_t room;
+  if (size == 0) {
+    room = first_capacity;
+  } else if (size == first_capacity) {
+    room = size + rest / typical_line;
+  } else {
+    room = size + most_arguments_in(rest);
+  }
+  arguments.reserve(room > size ? room : size + 1);
+}
+
+// Pads the list with empty entries up to `index`, when the room left cannot
+// hold them and the arguments the `rest` bytes after this line could add.
+// Room grows at least twofold, so a run of ever larger indexes copies the
+// list only a few times; and never past what the largest index and the rest
+// of the text could need, after which no padding copies it again.
+void pad_arguments(ArgumentList& arguments, std::size_t index, std::size_t rest) {
+  const std::size_t needed = index + 1 + most_arguments_in(rest);
+  if (needed > arguments.capacity()) {
+    const std::size_t most = max_argument_index + 1 + most_arguments_in(rest);
+    const std::size_t twice = 2 * arguments.capacity();
+    arguments.reserve(needed > twice ? needed : twice < most ? twice : most);
+  }
+  arguments.resize(index);
+}
+
+// Takes every ordinary header line into a HeaderMap.
+struct AllHeaders {
+  HeaderSetter setter;
+  void set(ByteView name, ByteView value) { setter.set(name, value); }
+};
+
+// Keeps the value of one header, and nothing of the others.
+struct OneHeader {
+  ByteView name;
+  ByteView& value;
+  void set(ByteView header, ByteView header_value) noexcept {
+    if (equal_bytes(header, name)) value = header_value;
+  }
+};
+
+// The line loop of parse_header_lines, for either kind of header sink.
+template <typename Headers>
+int parse_lines(ByteView text, std::size_t position, Headers& headers, ArgumentList& arguments);
+
 }  // namespace
 
 Line read_line(ByteView text, std::size_t position) noexcept {
@@ -282,11 +346,24 @@ int parse_request(ByteView text, HeaderMap& headers, ByteView& method, ArgumentL
 
 int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
                        ArgumentList& arguments) {
+  AllHeaders all{HeaderSetter(headers)};
+  return parse_lines(text, position, all, arguments);
+}
+
+int parse_header_lines(ByteView text, std::size_t position, ByteView name, ByteView& value,
+                       ArgumentList& arguments) {
+  OneHeader one{name, value};
+  return parse_lines(text, position, one, arguments);
+}
+
+namespace {
+
+template <typename Headers>
+int parse_lines(ByteView text, std::size_t position, Headers& headers, ArgumentList& arguments) {
   // The lines, split as read_line does: each ends at its first CR or LF, and
   // CR LF counts as one terminator.
   const std::size_t size = text.size();
   MarkScanner marks(text, position == no_line ? size : position);
-  HeaderSetter header_setter(headers);
   int count = 0;
   while (position != no_line) {
     // Colons come before the terminator; the first one followed by a space
@@ -318,23 +395,20 @@ int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
       if (index < 0) continue;
       // Arguments land at their index only in ascending order: a gap is
       // padded with empty entries, an index already covered is appended.
-      // The first argument makes room for a few; a longer list then gets
-      // room for as many more as the rest of the text could hold at 16 bytes
-      // a line, so that it grows without further copies.
-      if (arguments.size() == arguments.capacity()) {
-        arguments.reserve(arguments.empty() ? first_capacity
-                                            : arguments.size() + (size - start) / typical_line);
-      }
       if (static_cast<std::size_t>(index) > arguments.size()) {
-        arguments.resize(static_cast<std::size_t>(index));
+        pad_arguments(arguments, static_cast<std::size_t>(index),
+                      position == no_line ? 0 : size - position);
       }
+      if (arguments.size() == arguments.capacity()) make_room(arguments, size - start);
       arguments.emplace_back(value.data(), value.size());
       count = static_cast<int>(arguments.size());
     } else if (!name.empty()) {
-      header_setter.set(name, value);
+      headers.set(name, value);
     }
   }
   return count;
 }
+
+}  // namespace
 
 }  // namespace saori

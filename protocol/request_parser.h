@@ -3,7 +3,9 @@
 // The parser works on views: the method, the header names and values and the
 // arguments all point into the request text, which must outlive them. Only the
 // containers themselves allocate (map nodes, vector growth); an allocation
-// failure propagates as std::bad_alloc for the caller to contain.
+// failure propagates as std::bad_alloc for the caller to contain. The
+// argument list takes at most a few times the size of the request: see
+// make_room and pad_arguments.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +49,12 @@ bool parse_request_line(ByteView text, ByteView& method, std::size_t& next) noex
 // appended to `arguments` as parse_request does; returns the argument count
 // after the last argument line, or 0 without any.
 int parse_header_lines(ByteView text, std::size_t position, HeaderMap& headers,
+                       ArgumentList& arguments);
+
+// The same, keeping of the headers only the one called `name`: `value` gets
+// the value of its last line, and keeps what it held when there is none.
+// Answering a request needs no other header, and so no memory for them.
+int parse_header_lines(ByteView text, std::size_t position, ByteView name, ByteView& value,
                        ArgumentList& arguments);
 
 }  // namespace saori

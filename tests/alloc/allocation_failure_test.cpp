@@ -2,12 +2,14 @@
 // that nothing escapes the entry points, that the request block is always
 // freed, that nothing leaks, and that the answer is either the whole
 // response or a null handle. A request of a few KiB must make no C++
-// allocation at all; only larger ones reach the heap.
+// allocation at all; only larger ones reach the heap, and a large one takes
+// at most a few times its own size.
 //
 // Every C++ allocation goes through the operator new replaced below, and
 // every host block through the counting host memory, so one countdown
 // covers both.
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 
 #include "plugin/plugin.h"
 #include "support/counting_memory.h"
+#include "support/request_kinds.h"
 
 namespace {
 
@@ -40,20 +43,34 @@ bool next_allocation_fails() {
   return true;
 }
 
+// Bytes held through operator new, as malloc counts them, and their peak.
+std::size_t live_bytes = 0;
+std::size_t peak_bytes = 0;
+
+void* counted(void* memory) {
+  if (memory == nullptr) throw std::bad_alloc();
+  live_bytes += malloc_usable_size(memory);
+  peak_bytes = std::max(peak_bytes, live_bytes);
+  return memory;
+}
+
+void release(void* memory) noexcept {
+  if (memory != nullptr) live_bytes -= malloc_usable_size(memory);
+  std::free(memory);
+}
+
 }  // namespace
 
 void* operator new(std::size_t size) {
   if (!suspended) ++heap_allocations;
   if (next_allocation_fails()) throw std::bad_alloc();
-  void* memory = std::malloc(size == 0 ? 1 : size);
-  if (memory == nullptr) throw std::bad_alloc();
-  return memory;
+  return counted(std::malloc(size == 0 ? 1 : size));
 }
 void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept { release(memory); }
+void operator delete[](void* memory) noexcept { release(memory); }
+void operator delete(void* memory, std::size_t) noexcept { release(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { release(memory); }
 // The heap behind a request's own memory asks with an alignment.
 void* operator new(std::size_t size, std::align_val_t alignment) {
   if (!suspended) ++heap_allocations;
@@ -63,10 +80,10 @@ void* operator new(std::size_t size, std::align_val_t alignment) {
                      size == 0 ? 1 : size) != 0) {
     throw std::bad_alloc();
   }
-  return memory;
+  return counted(memory);
 }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { release(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { release(memory); }
 
 namespace saori {
 namespace {
@@ -85,6 +102,9 @@ class FailingMemory final : public HostMemory {
     return block;
   }
   void release(HostBlock block) override { inner.release(block); }
+  bool block_size(HostBlock block, std::size_t& size) override {
+    return inner.block_size(block, size);
+  }
   testing_support::CountingMemory inner;
 };
 
@@ -265,6 +285,36 @@ TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {
       break;
     }
   }
+}
+
+// The heap a request takes while it is answered, whatever its lines: the
+// peak over what was held before stays within 4 bytes per request byte.
+// Prints the peak for each kind of line, for the record.
+TEST(RequestMemoryBound, PeakStaysWithinFourTimesTheRequest) {
+  CountingLibraries libraries;
+  HostMemory& memory = system_host_memory();  // malloc: none of it counted
+  const Platform platform{libraries, memory};
+  PluginState state;
+  ASSERT_EQ(plugin_load(state, platform, nullptr, 0), 1);
+  for (const request_kinds::Kind& kind : request_kinds::kinds) {
+    for (const std::size_t size : {std::size_t{1} << 20, std::size_t{8} << 20}) {
+      HostBlock block = memory.allocate(size);
+      const std::size_t length =
+          request_kinds::write_request(kind, static_cast<char*>(block), size);
+      std::int32_t count = static_cast<std::int32_t>(length);
+      const std::size_t before = live_bytes;
+      peak_bytes = live_bytes;
+      HostBlock answer = plugin_request(state, platform, block, &count);
+      const double per_byte = static_cast<double>(peak_bytes - before) / static_cast<double>(length);
+      std::printf("%-20s %5zu KiB: %.2f heap bytes per request byte\n", kind.name, length >> 10,
+                  per_byte);
+      EXPECT_NE(answer, nullptr) << kind.name;
+      EXPECT_LE(per_byte, 4.0) << kind.name << " at " << length << " bytes";
+      memory.release(answer);
+      EXPECT_EQ(live_bytes, before) << kind.name;
+    }
+  }
+  plugin_unload(state, platform);
 }
 
 }  // namespace

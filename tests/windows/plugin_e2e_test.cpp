@@ -14,9 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "tests/support/request_kinds.h"
 #include "tests/support/windows_host.h"
 
 namespace {
@@ -154,6 +156,7 @@ class Plugin {
   bool open() { return exports_.open(PLUGIN_E2E_PLUGIN_FILE); }
 
   bool is_open() const { return exports_.module != nullptr; }
+  const PluginExports& exports() const { return exports_; }
   HMODULE module() const { return exports_.module; }
 
   // FreeLibrary of the plug-in, as a host does after unload (or without it).
@@ -318,17 +321,21 @@ TEST_F(PluginTest, MalformedRequestGivesNullWithZeroLength) {
 
 TEST_F(PluginTest, ReadsOnlyTheCountedBytesOfTheBlock) {
   const std::string text = "EXECUTE SAORI/1.0\r\nArgument0: PLAYSYNC\r\nArgument1: abc";
+  const long counted = static_cast<long>(text.size());
   struct Case {
     const char* name;
     std::string block;
+    long length;
   } cases[] = {
-      {"a zero byte after the counted bytes", text + std::string(1, '\0')},
-      {"more text after the counted bytes", text + "def\r\nArgument2: 200\r\n\r\n"},
+      {"a zero byte after the counted bytes", text + std::string(1, '\0'), counted},
+      {"more text after the counted bytes", text + "def\r\nArgument2: 200\r\n\r\n", counted},
+      // A host that overstates the length: only the block's own bytes count.
+      {"a length beyond the block", text, counted + 64 * 1024 * 1024},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     clear_log();
-    const Response r = plugin.request_block(c.block, static_cast<long>(text.size()));
+    const Response r = plugin.request_block(c.block, c.length);
     EXPECT_EQ(r.bytes, ok);
     EXPECT_EQ(count_lines("playsync speed=100 result=0 text=" + hex("abc")), 1) << log_text();
   }
@@ -665,18 +672,51 @@ void* (__cdecl* real_aligned_malloc)(size_t, size_t);
 HGLOBAL(WINAPI* real_global_alloc)(UINT, SIZE_T);
 HGLOBAL(WINAPI* real_global_free)(HGLOBAL);
 
-void* __cdecl counted_malloc(size_t size) { ++heap_calls.c_runtime; return real_malloc(size); }
+void(__cdecl* real_free)(void*);
+void(__cdecl* real_aligned_free)(void*);
+
+// Bytes the plug-in holds from the C runtime's heap, and their peak.
+std::map<void*, std::size_t> heap_blocks;
+long long heap_live = 0;
+long long heap_peak = 0;
+void* held(void* block, std::size_t size) {
+  if (block == nullptr) return block;
+  heap_blocks[block] = size;
+  heap_live += static_cast<long long>(size);
+  if (heap_live > heap_peak) heap_peak = heap_live;
+  return block;
+}
+void let_go(void* block) {
+  const auto found = heap_blocks.find(block);
+  if (found == heap_blocks.end()) return;
+  heap_live -= static_cast<long long>(found->second);
+  heap_blocks.erase(found);
+}
+
+void* __cdecl counted_malloc(size_t size) {
+  ++heap_calls.c_runtime;
+  return held(real_malloc(size), size);
+}
 void* __cdecl counted_calloc(size_t count, size_t size) {
   ++heap_calls.c_runtime;
-  return real_calloc(count, size);
+  return held(real_calloc(count, size), count * size);
 }
 void* __cdecl counted_realloc(void* block, size_t size) {
   ++heap_calls.c_runtime;
-  return real_realloc(block, size);
+  let_go(block);
+  return held(real_realloc(block, size), size);
 }
 void* __cdecl counted_aligned_malloc(size_t size, size_t alignment) {
   ++heap_calls.c_runtime;
-  return real_aligned_malloc(size, alignment);
+  return held(real_aligned_malloc(size, alignment), size);
+}
+void __cdecl counted_free(void* block) {
+  let_go(block);
+  real_free(block);
+}
+void __cdecl counted_aligned_free(void* block) {
+  let_go(block);
+  real_aligned_free(block);
 }
 HGLOBAL WINAPI counted_global_alloc(UINT flags, SIZE_T size) {
   ++heap_calls.global_alloc;
@@ -725,6 +765,8 @@ void count_heap_calls(HMODULE plugin) {
   hook(plugin, "malloc", counted_malloc, real_malloc);
   hook(plugin, "calloc", counted_calloc, real_calloc);
   hook(plugin, "realloc", counted_realloc, real_realloc);
+  hook(plugin, "free", counted_free, real_free);
+  hook(plugin, "_aligned_free", counted_aligned_free, real_aligned_free);
   hook(plugin, "_aligned_malloc", counted_aligned_malloc, real_aligned_malloc);
   hook(plugin, "GlobalAlloc", counted_global_alloc, real_global_alloc);
   hook(plugin, "GlobalFree", counted_global_free, real_global_free);
@@ -798,6 +840,31 @@ TEST_F(PluginTest, RequestsOfAFewKilobytesUseNoHeap) {
   std::printf("largest PLAYSYNC request answered without heap: %u bytes\n",
               static_cast<unsigned>(fits));
   std::remove(wave.c_str());
+}
+
+// Whatever the lines of a large request, the plug-in holds at most 4 bytes
+// per request byte while it answers it (its copy of the request included).
+TEST_F(PluginTest, LargeRequestsTakeAtMostFourTimesTheirSize) {
+  count_heap_calls(plugin.module());
+  ASSERT_NE(real_free, nullptr) << "the plug-in does not import free";
+  const std::size_t size = 4 << 20;
+  for (const request_kinds::Kind& kind : request_kinds::kinds) {
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
+    ASSERT_NE(block, nullptr);
+    long length =
+        static_cast<long>(request_kinds::write_request(kind, static_cast<char*>(block), size));
+    const long request_length = length;
+    heap_peak = heap_live;
+    const long long before = heap_live;
+    HGLOBAL answer = plugin.exports().request(block, &length);
+    const double per_byte = static_cast<double>(heap_peak - before) / request_length;
+    std::printf("%-20s %5ld KiB: %.2f heap bytes per request byte\n", kind.name,
+                request_length >> 10, per_byte);
+    EXPECT_NE(answer, nullptr) << kind.name;
+    EXPECT_LE(per_byte, 4.0) << kind.name;
+    EXPECT_EQ(heap_live, before) << kind.name;
+    if (answer != nullptr) GlobalFree(answer);
+  }
 }
 
 // Busy blocks over every heap of the process.
