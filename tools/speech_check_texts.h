@@ -99,8 +99,8 @@ inline Translation translation(Text text) {
     case Text::system_says:
       return {L"・Windows の説明：{1}", L"[-] Windows says: {1}"};
     case Text::missing_dependency:
-      return {L"・{1} が使う DLL「{2}」が見つかりません。エンジンに付いてきたなら、同じフォルダに置いてください。",
-              L"[-] {1} needs the DLL \"{2}\", which cannot be found. If it came with the engine, put it in the same folder."};
+      return {L"・{1} が使う DLL「{2}」が見つかりません。エンジンの説明書で、必要なものと置き場所を確かめてください。",
+              L"[-] {1} needs the DLL \"{2}\", which cannot be found. See the engine's guide for what it needs and where."};
     case Text::entry_point_missing:
       return {L"× {1} に関数 {2} がありません。ほかの版のエンジンかもしれません。",
               L"[x] {1} lacks the entry point {2}; it may be another edition of the engine."};
@@ -119,11 +119,11 @@ inline Translation translation(Text text) {
     case Text::createwav_label:
       return {L"CREATEWAV「{1}」「{2}」", L"CREATEWAV \"{1}\" \"{2}\""};
     case Text::command_succeeded:
-      return {L"○ {1} の答え：状態 {2}、結果なし（成功）", L"[ok] {1} answered: status {2}, no Result (success)"};
+      return {L"○ {1}の答え：状態 {2}、結果なし（成功）", L"[ok] {1} answered: status {2}, no Result (success)"};
     case Text::command_failed:
-      return {L"× {1} の答え：状態 {2}、結果「{3}」", L"[x] {1} answered: status {2}, Result \"{3}\""};
+      return {L"× {1}の答え：状態 {2}、結果「{3}」", L"[x] {1} answered: status {2}, Result \"{3}\""};
     case Text::command_no_answer:
-      return {L"× {1} に答えがありませんでした。", L"[x] {1} got no answer."};
+      return {L"× {1}に答えがありませんでした。", L"[x] {1} got no answer."};
     case Text::verdict_good:
       return {L"判定：問題は見つかりませんでした。", L"Verdict: no problem found."};
     case Text::verdict_bad:
