@@ -10,7 +10,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -18,9 +17,7 @@
 #include <string>
 #include <vector>
 
-#if defined(_MSC_VER)
-#pragma comment(lib, "shell32.lib")
-#endif
+#include "tools/tool_support.h"
 
 namespace {
 
@@ -83,30 +80,10 @@ const char usage_text[] =
 
 // Diagnostics ------------------------------------------------------------
 
-std::string to_utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return "?";
-  std::string out(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &out[0], needed, nullptr, nullptr);
-  return out;
-}
-
 // One line on standard error, prefixed with the program's name. A console
 // gets the UTF-16 text itself; a pipe or file gets UTF-8.
 void say(const std::wstring& text) {
-  const std::wstring line = L"saori-call: " + text + L"\n";
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  DWORD mode = 0;
-  if (error != nullptr && error != INVALID_HANDLE_VALUE && GetConsoleMode(error, &mode)) {
-    DWORD written = 0;
-    WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    return;
-  }
-  const std::string bytes = to_utf8(line);
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
+  tool::write_text(GetStdHandle(STD_ERROR_HANDLE), L"saori-call: " + text + L"\n", CP_UTF8);
 }
 
 int usage_error(const std::wstring& text) {
@@ -115,18 +92,10 @@ int usage_error(const std::wstring& text) {
   return exit_usage;
 }
 
-// The system's text for an error number, without its line end.
+// The system's text for an error number and the number.
 std::wstring system_message(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                           text.back() == L'.')) {
-    text.pop_back();
-  }
+  std::wstring text = tool::system_text(error);
+  while (!text.empty() && text.back() == L'.') text.pop_back();
   const std::wstring number = L"error " + std::to_wstring(error);
   return text.empty() ? number : text + L" (" + number + L")";
 }
@@ -164,32 +133,11 @@ const Charset* find_charset(const std::wstring& name) {
   return nullptr;
 }
 
-// The text in the code page. `lossy` is set when some character has no
-// place there and went out as the code page's default character; best-fit
-// look-alikes are refused so that such a loss is always reported.
-std::string encode(const std::wstring& text, UINT code_page, bool& lossy) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const bool utf8 = code_page == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  BOOL used_default = FALSE;
-  BOOL* used = utf8 ? nullptr : &used_default;
-  const int needed = WideCharToMultiByte(code_page, flags, text.data(), length, nullptr, 0, nullptr, used);
-  if (needed <= 0) {
-    lossy = true;
-    return {};
-  }
-  std::string out(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(code_page, flags, text.data(), length, &out[0], needed, nullptr, used);
-  if (used_default) lossy = true;
-  return out;
-}
-
 // The text in the code page, with a warning naming `what` if it lost any
 // character on the way.
 std::string encode_reporting(const std::wstring& text, UINT code_page, const std::wstring& what) {
   bool lossy = false;
-  std::string out = encode(text, code_page, lossy);
+  std::string out = tool::encode(text, code_page, lossy);
   if (lossy) {
     say(L"warning: " + what + L" has characters that code page " + std::to_wstring(code_page) +
         L" cannot hold; they were sent as the default character");
@@ -369,40 +317,11 @@ bool read_request_file(const std::wstring& path, std::string& out) {
 
 // Host side --------------------------------------------------------------
 
-using LoadEntry = BOOL(__cdecl*)(HGLOBAL block, long length);
-using RequestEntry = HGLOBAL(__cdecl*)(HGLOBAL block, long* length);
-using UnloadEntry = BOOL(__cdecl*)();
-
-template <typename Entry>
-Entry entry_point(HMODULE module, const char* name) {
-  // Through the generic function pointer type, which converts to any other
-  // without a warning.
-  return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-// A GMEM_FIXED block holding the bytes; the plug-in frees it. An empty text
-// still gets a one-byte block, so the plug-in never sees a null block.
-HGLOBAL host_block(const std::string& bytes) {
-  HGLOBAL block = GlobalAlloc(GMEM_FIXED, bytes.empty() ? 1 : bytes.size());
-  if (block != nullptr && !bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  return block;
-}
-
-// The three-digit status of "SAORI/x.y NNN ...", or -1.
-int status_of(const std::string& response) {
-  const std::string first_line = response.substr(0, response.find_first_of("\r\n"));
-  if (first_line.compare(0, 6, "SAORI/") != 0) return -1;
-  const std::size_t space = first_line.find(' ');
-  if (space == std::string::npos || first_line.size() < space + 4) return -1;
-  int status = 0;
-  for (std::size_t k = space + 1; k < space + 4; ++k) {
-    const char c = first_line[k];
-    if (c < '0' || c > '9') return -1;
-    status = status * 10 + (c - '0');
-  }
-  if (first_line.size() > space + 4 && first_line[space + 4] != ' ') return -1;
-  return status;
-}
+using tool::entry_point;
+using tool::host_block;
+using tool::LoadEntry;
+using tool::RequestEntry;
+using tool::UnloadEntry;
 
 int exit_code_for(int status) {
   if (status >= 200 && status <= 299) return exit_success;
@@ -433,18 +352,10 @@ bool write_output(const std::string& response, bool hex) {
 // Loads the DLL, drives one request through it and unloads it again.
 int call_plugin(const Options& options, const std::string& request_text) {
   // The folder handed to load is the DLL's own, as a full path.
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetFullPathNameW(options.dll.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length == 0) {
-      say(L"cannot load " + options.dll + L": " + system_message(GetLastError()));
-      return exit_dll_not_loaded;
-    }
-    if (length < full.size()) {
-      full.resize(length);
-      break;
-    }
-    full.resize(length);
+  const std::wstring full = tool::full_path(options.dll);
+  if (full.empty()) {
+    say(L"cannot load " + options.dll + L": " + system_message(GetLastError()));
+    return exit_dll_not_loaded;
   }
 
   // No "missing disk" boxes from the system: a failure is reported here.
@@ -521,7 +432,7 @@ int call_plugin(const Options& options, const std::string& request_text) {
     say(L"cannot write the response to standard output");
     return exit_failure;
   }
-  const int status = status_of(response);
+  const int status = tool::status_of(response);
   if (status < 0) {
     say(L"the response has no \"SAORI/x.y NNN\" status line");
     return exit_bad_response;
@@ -530,14 +441,11 @@ int call_plugin(const Options& options, const std::string& request_text) {
 }
 
 int run() {
-  int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) {
+  const std::vector<std::wstring> words = tool::command_line_words();
+  if (words.empty()) {
     say(L"cannot read the command line");
     return exit_failure;
   }
-  std::vector<std::wstring> words(argv, argv + count);
-  LocalFree(argv);
 
   Options options;
   const int parsed = parse_command_line(words, options);

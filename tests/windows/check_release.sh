@@ -2,7 +2,7 @@
 # Checks the release archive against this build tree and the sources:
 #  - it holds exactly the expected entries, in this order, without extra
 #    fields;
-#  - its DLL and saori-call.exe are the binaries of this tree (the ones the
+#  - its DLL and tools are the binaries of this tree (the ones the
 #    other tests ran), its LICENSE the repository's;
 #  - readme.txt and the samples have CR LF line ends and are in their
 #    charset (the YAYA sample UTF-8, the others Shift_JIS, which a sample's
@@ -13,9 +13,9 @@
 #  - each sample calls both commands and defines the names authors' copies
 #    use, and the readme's history has an entry for this version.
 #
-# Usage: check_release.sh ARCHIVE PLUGIN_DLL SAORI_CALL_EXE SOURCE_DIR VERSION
+# Usage: check_release.sh ARCHIVE PLUGIN_DLL SAORI_CALL_EXE SPEECH_CHECK_EXE SOURCE_DIR VERSION
 set -u
-archive=$1 plugin=$2 tool=$3 source=$4 version=$5
+archive=$1 plugin=$2 tool=$3 check=$4 source=$5 version=$6
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -32,6 +32,7 @@ samples/yaya.dic
 samples/kawari.txt
 samples/dic_saori_speech.txt
 tools/saori-call.exe
+tools/speech-check.exe
 LICENSE"
 actual=$(unzip -Z1 "$archive")
 [ "$actual" = "$expected" ] || fail "the archive holds [$(echo $actual)], expected [$(echo $expected)]"
@@ -40,7 +41,8 @@ unzip -q -d "$work/x" "$archive" || fail "cannot extract $archive"
 zipinfo -v "$archive" | grep 'length of extra field:' | grep -qv ' 0 bytes' &&
   fail "the archive's entries carry extra fields"
 
-for pair in "saori_speech.dll=$plugin" "tools/saori-call.exe=$tool" "LICENSE=$source/LICENSE"; do
+for pair in "saori_speech.dll=$plugin" "tools/saori-call.exe=$tool" "tools/speech-check.exe=$check" \
+  "LICENSE=$source/LICENSE"; do
   cmp -s "$work/x/${pair%%=*}" "${pair#*=}" || fail "${pair%%=*} differs from ${pair#*=}"
 done
 

@@ -36,10 +36,11 @@ add_test(NAME plugin_e2e COMMAND plugin_e2e_test)
 set_tests_properties(plugin_e2e PROPERTIES TIMEOUT 1200)
 
 # The cross emulator wraps only target commands, so the script runs with sh
-# directly. A release build ships the plug-in and saori-call stripped.
+# directly. A release build ships the plug-in and the tools stripped.
 set(stripped_binaries)
 if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
-  set(stripped_binaries $<TARGET_FILE:saori_speech> $<TARGET_FILE:saori-call>)
+  set(stripped_binaries $<TARGET_FILE:saori_speech> $<TARGET_FILE:saori-call>
+      $<TARGET_FILE:speech-check>)
 endif()
 add_test(NAME plugin_binary_check
   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_binary.sh

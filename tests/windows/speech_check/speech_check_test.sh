@@ -1,0 +1,210 @@
+#!/bin/sh
+# Tests of speech-check.exe, run natively by CTest:
+#   sh speech_check_test.sh WINE_RUN CHECK_EXE PLUGIN_DLL STANDIN_DIR
+#      NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION
+# One folder per situation is laid out under WORK; the check runs on it and
+# its report (Shift_JIS, CR LF) must be exactly the expected text, written
+# here in UTF-8 and converted by iconv, and its exit status the expected one.
+set -u
+wine_run=$1 check=$2 plugin=$3 standin=$4 needs_support=$5 dll_64_bit=$6 work=$7 version=$8
+rm -rf "$work" && mkdir -p "$work" || exit 1
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# lay NAME FILE=AS...: a folder NAME holding the plug-in and each FILE
+# under the name AS (a path inside the folder).
+lay() {
+  dir=$work/$1
+  shift
+  mkdir -p "$dir" && cp "$plugin" "$dir/"
+  for pair; do
+    mkdir -p "$(dirname "$dir/${pair#*=}")" && cp "${pair%%=*}" "$dir/${pair#*=}"
+  done
+}
+
+# check TAG FOLDER EXIT [ARGS...]: starts the check on FOLDER (from inside
+# it) in the background; its report must be the text on standard input,
+# where {D} stands for the folder's Windows path, and its exit status EXIT.
+# The checks run side by side: where Wine is emulated, each start of a
+# program costs most of a minute of processor time.
+check() {
+  tag=$1 path=$(printf 'Z:%s' "$work/$2" | tr / '\\' | sed 's/\\/\\\\/g')
+  sed "s|{D}|$path|g" | iconv -f UTF-8 -t CP932 >"$work/$tag.expected"
+  echo "$3" >"$work/$tag.code"
+  (cd "$work/$2" && shift 3 && "$wine_run" "$check" "$@" >"$work/$tag.out" 2>"$work/$tag.err"
+   echo $? >"$work/$tag.rc") &
+}
+
+# compare TAG: the report and exit status of a finished check. The system's
+# own text for an error depends on the system: only its line's start counts.
+sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+compare() {
+  tr -d '\r' <"$work/$1.out" | LC_ALL=C awk -v p="$(sjis '・Windows の説明：')" -v q='[-] Windows says: ' '
+    index($0, p) == 1 { $0 = p "*" } index($0, q) == 1 { $0 = q "*" } { print }' >"$work/$1.actual"
+  [ "$(cat "$work/$1.rc")" = "$(cat "$work/$1.code")" ] ||
+    fail "$1: exit status $(cat "$work/$1.rc"), expected $(cat "$work/$1.code")"
+  cmp -s "$work/$1.expected" "$work/$1.actual" || {
+    fail "$1: the report differs from the expected one (< expected, > actual):"
+    iconv -f CP932 -t UTF-8 "$work/$1.expected" >"$work/$1.expected.txt"
+    iconv -f CP932 -t UTF-8 "$work/$1.actual" | diff "$work/$1.expected.txt" -
+  }
+  [ -s "$work/$1.err" ] && fail "$1: standard error: $(cat "$work/$1.err")"
+}
+
+# Lines that recur.
+P="○ プラグイン：{D}\\saori_speech.dll（バージョン $version）"
+F="・ベースウェアがプラグインに伝えるフォルダ：{D}\\"
+S="・AquesTalk.dll を探す場所：{D}\\AquesTalk.dll"
+S_OK="○ AquesTalk.dll を読み込めました。必要な関数（AquesTalk_Synthe、AquesTalk_FreeWave）がそろっています。"
+S_MISSING="× AquesTalk.dll がありません。プラグインと同じフォルダに置いてください。"
+DA="・AquesTalkDa.dll を探す場所：{D}\\AquesTalkDa.dll"
+DA_OK="○ AquesTalkDa.dll を読み込めました。必要な関数（AquesTalkDa_PlaySync）がそろっています。"
+LOADED="○ プラグインの読み込み（load）の答え：1（音声エンジンを読み込めました）"
+NOT_LOADED="× プラグインの読み込み（load）の答え：0（音声エンジンを読み込めませんでした）"
+VERSION="○ バージョンの問い合わせ（GET Version）の答え：SAORI/1.0 200 OK"
+GOOD="判定：問題は見つかりませんでした。"
+BAD="判定：× の行を直してください。直したら、ゴーストを再読み込みしてください。"
+complete=$standin/complete
+
+# All present, the plug-in in the current folder, one PLAYSYNC. The check
+# gives back every library it loaded (the stand-in logs each load and
+# unload: the check's own binding, then the plug-in's) and writes no file.
+lay complete "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+ls -R "$work/complete" >"$work/before"
+export AQUESTALK_STANDIN_LOG="$work/engine.log"
+check complete complete 0 --play 'こんにちは' <<END
+$P
+$F
+$S
+$S_OK
+$DA
+$DA_OK
+$LOADED
+$VERSION
+○ PLAYSYNC「こんにちは」の答え：状態 200、結果なし（成功）
+$GOOD
+END
+unset AQUESTALK_STANDIN_LOG
+
+# A CREATEWAV the engine fails, in English, the plug-in named by its path.
+check createwav complete 9 --lang en --wav ../out.wav '#fail:3' "$work/complete/saori_speech.dll" <<END
+[ok] Plug-in: {D}\\saori_speech.dll (version $version)
+[-] Folder the host passes to the plug-in's load: {D}\\
+[-] Where the plug-in looks for AquesTalk.dll: {D}\\AquesTalk.dll
+[ok] AquesTalk.dll loads and has the entry points it needs (AquesTalk_Synthe, AquesTalk_FreeWave).
+[-] Where the plug-in looks for AquesTalkDa.dll: {D}\\AquesTalkDa.dll
+[ok] AquesTalkDa.dll loads and has the entry points it needs (AquesTalkDa_PlaySync).
+[ok] The plug-in's load answered 1 (the engine is loaded).
+[ok] GET Version answered: SAORI/1.0 200 OK
+[x] CREATEWAV "../out.wav" "#fail:3" answered: status 400, Result "エラー：CREATEWAV：Syntheのエラー(3)"
+Verdict: fix the lines marked [x], then reload the ghost.
+END
+
+# One library missing, the folder named: what a script receives.
+lay missing "$standin/no-synthesis-library/AquesTalkDa.dll=AquesTalkDa.dll"
+check missing missing 4 --play 'あ' "$work/missing" <<END
+$P
+$F
+$S
+$S_MISSING
+$DA
+$DA_OK
+$NOT_LOADED
+$VERSION
+× PLAYSYNC「あ」の答え：状態 400、結果「エラー：PLAYSYNC：音声エンジンが読み込まれていません」
+$BAD
+END
+
+# Near-miss names, and the library one folder below.
+lay similar "$complete/AquesTalk.dll=AquesTalk (1).dll" "$complete/AquesTalk.dll=AquesTalk.dll.dll" \
+  "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+check similar similar 4 <<END
+$P
+$F
+$S
+$S_MISSING
+・似た名前のファイル「AquesTalk (1).dll」があります。これがエンジンなら、名前を「AquesTalk.dll」に変えてください。
+・似た名前のファイル「AquesTalk.dll.dll」があります。これがエンジンなら、名前を「AquesTalk.dll」に変えてください。
+$DA
+$DA_OK
+$NOT_LOADED
+$VERSION
+$BAD
+END
+lay below "$complete/AquesTalk.dll=AquesTalk/AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalk/AquesTalkDa.dll"
+check below below 4 <<END
+$P
+$F
+$S
+$S_MISSING
+・一つ下のフォルダに「AquesTalk\\AquesTalk.dll」があります。プラグインと同じフォルダに移してください。
+$DA
+× AquesTalkDa.dll がありません。プラグインと同じフォルダに置いてください。
+・一つ下のフォルダに「AquesTalk\\AquesTalkDa.dll」があります。プラグインと同じフォルダに移してください。
+$NOT_LOADED
+$VERSION
+$BAD
+END
+
+# Files that are no 32-bit DLL, as their own header says: a text file and a
+# 64-bit DLL.
+lay header "$dll_64_bit=AquesTalkDa.dll"
+echo 'AquesTalk' >"$work/header/AquesTalk.dll"
+check header header 5 <<END
+$P
+$F
+$S
+× AquesTalk.dll は Windows の DLL ではありません。エンジンの配布元から入手し直してください。
+$DA
+× AquesTalkDa.dll は 64 ビット版の DLL です。プラグインは 32 ビットなので、32 ビット版のエンジンが必要です。
+$NOT_LOADED
+$VERSION
+$BAD
+END
+
+# An engine of another edition, and a library whose own dependency is missing.
+lay refused "$standin/no-freewave/AquesTalk.dll=AquesTalk.dll" "$needs_support=AquesTalkDa.dll"
+check refused refused 7 <<END
+$P
+$F
+$S
+× AquesTalk.dll に関数 AquesTalk_FreeWave がありません。ほかの版のエンジンかもしれません。
+$DA
+× Windows が AquesTalkDa.dll を読み込めませんでした（エラー番号 126）。
+・Windows の説明：*
+・AquesTalkDa.dll が使う DLL「speech_check_support.dll」が見つかりません。エンジンの説明書で、必要なものと置き場所を確かめてください。
+$NOT_LOADED
+$VERSION
+$BAD
+END
+
+# No plug-in in the current folder.
+mkdir -p "$work/empty"
+check empty empty 3 <<END
+× プラグインがありません：{D}\\saori_speech.dll
+・プラグインかそのフォルダを、speech-check.exe の上にドロップしてください。
+$F
+$S
+$S_MISSING
+$DA
+× AquesTalkDa.dll がありません。プラグインと同じフォルダに置いてください。
+$BAD
+END
+
+wait
+for tag in complete createwav missing similar below header refused empty; do
+  compare $tag
+done
+ls -R "$work/complete" | cmp -s - "$work/before" || fail "complete: the folder changed"
+[ "$(grep -c '^attach' "$work/engine.log")" -eq 4 ] && [ "$(grep -c '^detach' "$work/engine.log")" -eq 4 ] ||
+  fail "complete: the engine was not loaded twice and given back: $(cat "$work/engine.log")"
+grep -qx "playsync speed=100 result=0 text=$(sjis 'こんにちは' | od -An -v -tx1 | tr -d ' \n')" "$work/engine.log" ||
+  fail "--play: the engine did not get the text in Shift_JIS: $(cat "$work/engine.log")"
+[ -f "$work/out.wav" ] || fail "--wav: the plug-in did not open the file given"
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all speech-check situations passed"
