@@ -32,5 +32,5 @@ foreach(group request_bytes exit_status dll_failures speech)
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/saori_call/saori_call_test.sh ${group}
             ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:saori-call> ${saori_call_root})
   # Wine reads the command line in the locale's encoding: UTF-8 here.
-  set_tests_properties(saori_call_${group} PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" TIMEOUT 300)
+  set_tests_properties(saori_call_${group} PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" TIMEOUT 1800)
 endforeach()
