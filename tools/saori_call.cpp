@@ -8,17 +8,15 @@
 // terminal (under Wine, say) reaches the plug-in as Shift_JIS bytes.
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "tools/tool_support.h"
+#include "tools/tools.h"
 
+namespace saori_call {
 namespace {
 
 // The exit status tells the caller what became of the request.
@@ -345,8 +343,7 @@ bool write_output(const std::string& response, bool hex) {
   } else {
     out = response;
   }
-  const bool written = out.empty() || std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-  return std::fflush(stdout) == 0 && written;
+  return tool::write_bytes(GetStdHandle(STD_OUTPUT_HANDLE), out);
 }
 
 // Loads the DLL, drives one request through it and unloads it again.
@@ -440,8 +437,7 @@ int call_plugin(const Options& options, const std::string& request_text) {
   return exit_code_for(status);
 }
 
-int run() {
-  const std::vector<std::wstring> words = tool::command_line_words();
+int run_words(const std::vector<std::wstring>& words) {
   if (words.empty()) {
     say(L"cannot read the command line");
     return exit_failure;
@@ -451,8 +447,7 @@ int run() {
   const int parsed = parse_command_line(words, options);
   if (parsed != exit_success) return parsed;
   if (options.help) {
-    std::fputs(usage_text, stdout);
-    return std::fflush(stdout) == 0 ? exit_success : exit_failure;
+    return tool::write_bytes(GetStdHandle(STD_OUTPUT_HANDLE), usage_text) ? exit_success : exit_failure;
   }
 
   std::string request;
@@ -461,23 +456,22 @@ int run() {
   } else {
     request = build_request(options);
   }
-  if (options.verbose) {
-    std::fwrite(request.data(), 1, request.size(), stderr);
-    std::fflush(stderr);
-  }
+  if (options.verbose) tool::write_bytes(GetStdHandle(STD_ERROR_HANDLE), request);
   return call_plugin(options, request);
 }
 
 }  // namespace
 
-int main() {
-  // The response goes out byte for byte: no CR is added before LF.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
+int run(const std::vector<std::wstring>& words) noexcept {
   try {
-    return run();
+    return run_words(words);
   } catch (const std::bad_alloc&) {
-    say(L"out of memory");
+    try {
+      say(L"out of memory");
+    } catch (const std::bad_alloc&) {
+    }
     return exit_failure;
   }
 }
+
+}  // namespace saori_call

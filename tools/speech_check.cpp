@@ -19,6 +19,7 @@
 #include "platform/dynamic_library.h"
 #include "tools/speech_check_texts.h"
 #include "tools/tool_support.h"
+#include "tools/tools.h"
 
 #ifndef SPEECH_CHECK_PLUGIN_FILE
 #error "SPEECH_CHECK_PLUGIN_FILE must name the plug-in's DLL"
@@ -534,8 +535,8 @@ void wait_if_alone(Report& report) {
   }
 }
 
-int run() {
-  const Options options = parse(tool::command_line_words());
+int run_words(const std::vector<std::wstring>& words) {
+  const Options options = parse(words);
   Report report(options.english);
   if (!options.error.empty()) {
     tool::write_text(GetStdHandle(STD_ERROR_HANDLE), say(Text::usage_error, options.english, {options.error}) + L"\r\n",
@@ -580,12 +581,13 @@ int run() {
 }
 
 }  // namespace
-}  // namespace speech_check
 
-int main() {
+int run(const std::vector<std::wstring>& words) noexcept {
   try {
-    return speech_check::run();
+    return run_words(words);
   } catch (const std::bad_alloc&) {
-    return speech_check::exit_failure;
+    return exit_failure;
   }
 }
+
+}  // namespace speech_check

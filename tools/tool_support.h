@@ -72,6 +72,14 @@ inline bool is_console(HANDLE handle) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
+// Writes the bytes as they are, to a console too (which shows them in its
+// code page). False when they could not all go.
+inline bool write_bytes(HANDLE handle, const std::string& bytes) {
+  DWORD written = 0;
+  return bytes.empty() || (WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
+                           written == bytes.size());
+}
+
 // Writes the text to a console as UTF-16, readable whatever its code page;
 // to a file or pipe as bytes of `code_page`. False when it could not all go.
 inline bool write_text(HANDLE handle, const std::wstring& text, UINT code_page) {
@@ -80,9 +88,7 @@ inline bool write_text(HANDLE handle, const std::wstring& text, UINT code_page) 
   if (is_console(handle)) {
     return WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != 0;
   }
-  const std::string bytes = encode(text, code_page);
-  return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0 &&
-         written == bytes.size();
+  return write_bytes(handle, encode(text, code_page));
 }
 
 // The system's text for an error number, in the language asked for if the
