@@ -26,8 +26,9 @@ add_custom_target(speech_check_64_bit ALL DEPENDS ${dll_64_bit})
 
 add_test(NAME speech_check_situations
   COMMAND sh ${speech_check_dir}/speech_check_test.sh ${PROJECT_SOURCE_DIR}/cmake/wine-run
-          $<TARGET_FILE:speech-check> $<TARGET_FILE:saori_speech> ${SAORI_STANDIN_DIR}
+          $<TARGET_FILE:speech-check> $<TARGET_FILE:tool_host> $<TARGET_FILE:saori_speech> ${SAORI_STANDIN_DIR}
           $<TARGET_FILE:speech_check_needs_support> ${dll_64_bit}
           ${CMAKE_CURRENT_BINARY_DIR}/speech_check ${PROJECT_VERSION})
 # Wine reads the command line in the locale's encoding: UTF-8 here.
-set_tests_properties(speech_check_situations PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" TIMEOUT 1800)
+# Two program starts: the tool host and the program itself.
+set_tests_properties(speech_check_situations PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" TIMEOUT 900)

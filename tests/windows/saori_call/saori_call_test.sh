@@ -1,17 +1,18 @@
 #!/bin/sh
-# Tests of saori-call.exe, run natively by CTest:
-#   sh saori_call_test.sh GROUP WINE_RUN SAORI_CALL_EXE FOLDERS
+# Tests of saori-call, run natively by CTest:
+#   sh saori_call_test.sh WINE_RUN SAORI_CALL_EXE TOOL_HOST_EXE FOLDERS
 # FOLDERS holds speech/, speech-unbound/ and echo/ (see saori_call.cmake).
+# The command lines run in one tool host (tool_host.sh); one more runs the
+# shipped program itself, as Wine hands it a UTF-8 command line.
 # Expected bytes come from printf and iconv, never from the program's own
-# constants; every mismatch is reported and the group fails at the end.
+# constants; every mismatch is reported and the test fails at the end.
 set -u
-group=$1 wine_run=$2 saori_call=$3 folders=$4
+wine_run=$1 saori_call=$2 tool_host_exe=$3 folders=$4
+. "$(dirname "$0")/../tool_host.sh"
 
 echo_dll=$folders/echo/echo_plugin.dll
 speech_dll=$folders/speech/saori_speech.dll
 unbound_dll=$folders/speech-unbound/saori_speech.dll
-work=$folders/work-$group
-rm -rf "$work" && mkdir -p "$work" || exit 1
 
 failures=0
 fail() {
@@ -26,8 +27,7 @@ sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # Runs saori-call with the given arguments; the output lands in $work/out and
 # $work/err, the exit status in $rc.
 call() {
-  "$wine_run" "$saori_call" "$@" >"$work/out" 2>"$work/err"
-  rc=$?
+  run_tool saori-call "" "" "$work/out" "$work/err" "AQUESTALK_STANDIN_LOG=${AQUESTALK_STANDIN_LOG:-}" "$@"
 }
 
 # expect_rc CODE DESCRIPTION: checks the exit status of the last call.
@@ -62,7 +62,7 @@ request_bytes() {
   sent "$e" "GET Version as one word" "$echo_dll" "GET Version"
 
   # load got the DLL's folder as Wine names it, with a trailing backslash.
-  folder=$("$wine_run" winepath -w "$folders/echo" | tr -d '\r\n')
+  folder=$(windows_path "$folders/echo")
   [ "$(echoed Load)" = "$(printf '%s\\' "$folder" | hex)" ] ||
     fail "load directory: got $(echoed Load), expected hex of '$folder\\'"
 
@@ -91,8 +91,7 @@ request_bytes() {
   # -f sends the file untouched: a zero byte, a bare LF, no final line end.
   printf 'EXECUTE SAORI/1.0\r\nArgument0: a\000b\nc' >"$work/raw"
   sent "$work/raw" "-f FILE" -f "$work/raw" "$echo_dll"
-  "$wine_run" "$saori_call" -f - "$echo_dll" <"$work/raw" >"$work/out" 2>"$work/err"
-  rc=$?
+  run_tool saori-call "" "$work/raw" "$work/out" "$work/err" "" -f - "$echo_dll"
   expect_rc 0 "-f -"
   [ "$(echoed Request)" = "$(hex <"$work/raw")" ] || fail "-f -: sent $(echoed Request)"
 
@@ -217,9 +216,24 @@ speech() {
   expect_stderr "warning: load returned 0" "PLAYSYNC without engine"
 }
 
-case $group in
-  request_bytes | exit_status | dll_failures | speech) "$group" ;;
-  *) echo "unknown group $group"; exit 2 ;;
-esac
-[ "$failures" -eq 0 ] || { echo "$failures failure(s) in $group"; exit 1; }
-echo "all $group checks passed"
+# The shipped program, started by Wine: the UTF-8 command line reaches the
+# plug-in as Shift_JIS, the response reaches standard output unchanged.
+program() {
+  "$wine_run" "$saori_call" "$echo_dll" EXECUTE PLAYSYNC 'こんにちは、世界' >"$work/out" 2>"$work/err"
+  rc=$?
+  expect_rc 0 "the program"
+  { printf 'EXECUTE SAORI/1.0\r\nSender: saori-call\r\nSecurityLevel: Local\r\nCharset: Shift_JIS\r\n'
+    printf 'Argument0: PLAYSYNC\r\nArgument1: '; sjis 'こんにちは、世界'; printf '\r\n\r\n'
+  } >"$work/expected"
+  [ "$(echoed Request)" = "$(hex <"$work/expected")" ] || fail "the program sent $(echoed Request)"
+}
+
+start_tool_host "$wine_run" "$tool_host_exe" "$folders" || exit 1
+for group in request_bytes exit_status dll_failures speech program; do
+  work=$folders/work-$group
+  rm -rf "$work" && mkdir -p "$work" || exit 1
+  "$group"
+done
+stop_tool_host
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "all saori-call checks passed"

@@ -1,13 +1,17 @@
 #!/bin/sh
 # Tests of speech-check.exe, run natively by CTest:
-#   sh speech_check_test.sh WINE_RUN CHECK_EXE PLUGIN_DLL STANDIN_DIR
-#      NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION
+#   sh speech_check_test.sh WINE_RUN CHECK_EXE TOOL_HOST_EXE PLUGIN_DLL
+#      STANDIN_DIR NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION
 # One folder per situation is laid out under WORK; the check runs on it and
 # its report (Shift_JIS, CR LF) must be exactly the expected text, written
 # here in UTF-8 and converted by iconv, and its exit status the expected one.
+# The checks run in one tool host (tool_host.sh), the first one as the
+# shipped program itself.
 set -u
-wine_run=$1 check=$2 plugin=$3 standin=$4 needs_support=$5 dll_64_bit=$6 work=$7 version=$8
+wine_run=$1 check=$2 tool_host_exe=$3 plugin=$4 standin=$5 needs_support=$6 dll_64_bit=$7 work=$8 version=$9
 rm -rf "$work" && mkdir -p "$work" || exit 1
+. "$(dirname "$0")/../tool_host.sh"
+start_tool_host "$wine_run" "$tool_host_exe" "$work" || exit 1
 
 failures=0
 fail() {
@@ -26,17 +30,24 @@ lay() {
   done
 }
 
-# check TAG FOLDER EXIT [ARGS...]: starts the check on FOLDER (from inside
-# it) in the background; its report must be the text on standard input,
-# where {D} stands for the folder's Windows path, and its exit status EXIT.
-# The checks run side by side: where Wine is emulated, each start of a
-# program costs most of a minute of processor time.
+# check TAG FOLDER EXIT [ARGS...]: runs the check on FOLDER (from inside
+# it); its report must be the text on standard input, where {D} stands for
+# the folder's Windows path, and its exit status EXIT. With program=1 the
+# shipped program runs, as Wine hands it a UTF-8 command line.
+program=0
 check() {
-  tag=$1 path=$(printf 'Z:%s' "$work/$2" | tr / '\\' | sed 's/\\/\\\\/g')
+  tag=$1 folder=$work/$2 path=$(windows_path "$work/$2" | sed 's/\\/\\\\/g')
   sed "s|{D}|$path|g" | iconv -f UTF-8 -t CP932 >"$work/$tag.expected"
   echo "$3" >"$work/$tag.code"
-  (cd "$work/$2" && shift 3 && "$wine_run" "$check" "$@" >"$work/$tag.out" 2>"$work/$tag.err"
-   echo $? >"$work/$tag.rc") &
+  shift 3
+  if [ "$program" -eq 1 ]; then
+    (cd "$folder" && "$wine_run" "$check" "$@" >"$work/$tag.out" 2>"$work/$tag.err")
+    rc=$?
+  else
+    run_tool speech-check "$folder" "" "$work/$tag.out" "$work/$tag.err" \
+      "AQUESTALK_STANDIN_LOG=${AQUESTALK_STANDIN_LOG:-}" "$@"
+  fi
+  echo "$rc" >"$work/$tag.rc"
 }
 
 # compare TAG: the report and exit status of a finished check. The system's
@@ -76,6 +87,7 @@ complete=$standin/complete
 lay complete "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
 ls -R "$work/complete" >"$work/before"
 export AQUESTALK_STANDIN_LOG="$work/engine.log"
+program=1
 check complete complete 0 --play 'こんにちは' <<END
 $P
 $F
@@ -89,6 +101,7 @@ $VERSION
 $GOOD
 END
 unset AQUESTALK_STANDIN_LOG
+program=0
 
 # A CREATEWAV the engine fails, in English, the plug-in named by its path.
 check createwav complete 9 --lang en --wav ../out.wav '#fail:3' "$work/complete/saori_speech.dll" <<END
@@ -195,7 +208,7 @@ $DA
 $BAD
 END
 
-wait
+stop_tool_host
 for tag in complete createwav missing similar below header refused empty; do
   compare $tag
 done
