@@ -4,10 +4,9 @@
 add_executable(version_resource_test ${CMAKE_CURRENT_LIST_DIR}/version_resource_test.cpp)
 target_link_libraries(version_resource_test PRIVATE version)
 saori_static_runtime(version_resource_test)
-foreach(binary saori_speech saori-call speech-check)
-  add_test(NAME version_resource_${binary}
-    COMMAND version_resource_test $<TARGET_FILE:${binary}> ${PROJECT_VERSION})
-endforeach()
+add_test(NAME version_resources
+  COMMAND version_resource_test ${PROJECT_VERSION} $<TARGET_FILE:saori_speech> $<TARGET_FILE:saori-call>
+          $<TARGET_FILE:speech-check>)
 
 add_test(NAME release_archive_check
   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_release.sh ${SAORI_ARCHIVE}

@@ -2,9 +2,9 @@
 // installers do (GetFileVersionInfoW, VerQueryValueW) and compares it with
 // the version CMake was given. Prints what it read.
 //
-// Usage: version_resource_test FILE VERSION
-//   FILE is a Unix path of the build tree (read through Wine's Z: drive),
-//   VERSION is major.minor.patch.
+// Usage: version_resource_test VERSION FILE...
+//   VERSION is major.minor.patch; each FILE is a Unix path of the build tree
+//   (read through Wine's Z: drive).
 #include <windows.h>
 
 #include <cstdio>
@@ -31,18 +31,12 @@ std::string narrow(const std::wstring& text) {
   return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::printf("usage: version_resource_test FILE VERSION\n");
-    return 2;
-  }
-  std::string path = std::string("Z:") + argv[1];
+// Checks one file's version resource; false when it has none to read.
+bool check_file(const std::string& unix_path, const std::string& version) {
+  std::string path = std::string("Z:") + unix_path;
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  const std::string version = argv[2];
   const std::string file_name = path.substr(path.find_last_of('\\') + 1);
   const std::string stem = file_name.substr(0, file_name.find_last_of('.'));
   const bool is_dll = file_name.size() > 4 && file_name.compare(file_name.size() - 4, 4, ".dll") == 0;
@@ -52,12 +46,12 @@ int main(int argc, char** argv) {
   const DWORD size = GetFileVersionInfoSizeW(wide_path.c_str(), &handle);
   if (size == 0) {
     std::printf("FAIL: %s has no version resource (error %lu)\n", path.c_str(), GetLastError());
-    return 1;
+    return false;
   }
   std::vector<char> data(size);
   if (!GetFileVersionInfoW(wide_path.c_str(), 0, size, data.data())) {
     std::printf("FAIL: GetFileVersionInfoW failed on %s\n", path.c_str());
-    return 1;
+    return false;
   }
 
   unsigned major = 0, minor = 0, patch = 0;
@@ -73,7 +67,7 @@ int main(int argc, char** argv) {
   check(fixed != nullptr && fixed->dwSignature == VS_FFI_SIGNATURE, "no fixed file information");
   if (fixed != nullptr) {
     const DWORD high = (major << 16) | minor, low = patch << 16;
-    std::printf("fixed: FileVersion %lu.%lu.%lu.%lu ProductVersion %lu.%lu.%lu.%lu type %lu\n",
+    std::printf("fixed: FileVersion %u.%u.%u.%u ProductVersion %u.%u.%u.%u type %lu\n",
                 HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                 HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
                 HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
@@ -92,7 +86,7 @@ int main(int argc, char** argv) {
     translation = static_cast<const WORD*>(value);
   }
   check(translation != nullptr, "no Translation entry");
-  if (translation == nullptr) return 1;
+  if (translation == nullptr) return false;
   std::printf("Translation: %04x, %u\n", translation[0], translation[1]);
   wchar_t block[32];
   std::swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
@@ -124,7 +118,20 @@ int main(int argc, char** argv) {
                   (expected.whole ? "" : "to contain ") + "\"" + expected.text + "\"");
   }
 
-  if (failures != 0) return 1;
-  std::printf("version resource of %s matches %s\n", file_name.c_str(), version.c_str());
-  return 0;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::printf("usage: version_resource_test VERSION FILE...\n");
+    return 2;
+  }
+  for (int k = 2; k < argc; ++k) {
+    const int before = failures;
+    if (!check_file(argv[k], argv[1])) ++failures;
+    if (failures == before) std::printf("version resource of %s matches %s\n", argv[k], argv[1]);
+  }
+  return failures == 0 ? 0 : 1;
 }
