@@ -33,7 +33,7 @@ target_compile_definitions(plugin_e2e_test PRIVATE
 # nothing behind, and where Wine runs under emulation every process start
 # costs most of a minute.
 add_test(NAME plugin_e2e COMMAND plugin_e2e_test)
-set_tests_properties(plugin_e2e PROPERTIES TIMEOUT 1800)
+set_tests_properties(plugin_e2e PROPERTIES TIMEOUT 900)
 
 # The cross emulator wraps only target commands, so the script runs with sh
 # directly. A release build ships the plug-in and the tools stripped.
