@@ -17,6 +17,7 @@
 
 #include "engine/engine_binding.h"
 #include "platform/dynamic_library.h"
+#include "tools/pe_image.h"
 #include "tools/speech_check_texts.h"
 #include "tools/tool_support.h"
 #include "tools/tools.h"
@@ -197,58 +198,10 @@ bool read_file(const std::wstring& path, std::string& bytes) {
   return ok;
 }
 
-// What a file's own header says it is: a Windows DLL for which processor,
-// and, for a 32-bit x86 one, the DLLs it imports from.
-struct Image {
-  enum Kind { not_a_dll, x86, bits_64, other_processor } kind = not_a_dll;
-  std::vector<std::string> imports;
-};
-
-Image read_image(const std::wstring& path) {
-  Image image;
+PeImage read_image(const std::wstring& path) {
   std::string bytes;
-  if (!read_file(path, bytes)) return image;
-  // Little-endian numbers; 0 outside the file.
-  const auto number = [&bytes](std::size_t at, int size) -> std::uint32_t {
-    if (at > bytes.size() || bytes.size() - at < static_cast<std::size_t>(size)) return 0;
-    std::uint32_t value = 0;
-    for (int k = size - 1; k >= 0; --k) value = value << 8 | static_cast<unsigned char>(bytes[at + k]);
-    return value;
-  };
-  if (number(0, 2) != 0x5a4d) return image;                // "MZ"
-  const std::size_t pe = number(0x3c, 4);
-  if (number(pe, 4) != 0x4550) return image;               // "PE\0\0"
-  const std::uint32_t machine = number(pe + 4, 2);
-  const std::uint32_t sections = number(pe + 6, 2);
-  const std::size_t optional = pe + 24;
-  const std::size_t section_table = optional + number(pe + 20, 2);
-  if ((number(pe + 22, 2) & IMAGE_FILE_DLL) == 0) return image;
-  switch (machine) {
-    case IMAGE_FILE_MACHINE_I386: image.kind = Image::x86; break;
-    case IMAGE_FILE_MACHINE_AMD64: case IMAGE_FILE_MACHINE_IA64: case 0xaa64 /* ARM64 */:
-      image.kind = Image::bits_64;
-      return image;
-    default: image.kind = Image::other_processor; return image;
-  }
-
-  // The import directory of a PE32 image: its descriptors name the DLLs.
-  if (number(optional, 2) != 0x10b || number(optional + 92, 4) < 2) return image;
-  const auto offset_of = [&](std::uint32_t address) -> std::size_t {
-    for (std::uint32_t k = 0; k < sections; ++k) {
-      const std::size_t section = section_table + 40 * k;
-      const std::uint32_t start = number(section + 12, 4);
-      const std::uint32_t size = std::max(number(section + 8, 4), number(section + 16, 4));
-      if (address >= start && address - start < size) return number(section + 20, 4) + (address - start);
-    }
-    return bytes.size();
-  };
-  std::size_t descriptor = offset_of(number(optional + 104, 4));
-  for (; number(descriptor + 12, 4) != 0; descriptor += 20) {
-    const std::size_t name = offset_of(number(descriptor + 12, 4));
-    if (name >= bytes.size()) break;
-    image.imports.emplace_back(bytes.c_str() + name);
-  }
-  return image;
+  if (!read_file(path, bytes)) return {};
+  return read_pe_image(bytes.data(), bytes.size());
 }
 
 // An imported DLL that neither a loaded module nor the system's search
@@ -273,17 +226,39 @@ void report_system_text(Report& report, DWORD error) {
 
 // The engine ---------------------------------------------------------------
 
-// What is in the folder instead of a missing library: files whose names
-// begin with its base name (none of the engine's own names), and the
-// library in a folder one below.
+// Whether `text` begins with `start`, letter case aside.
+bool begins_with(const std::wstring& text, const std::wstring& start) {
+  return text.size() >= start.size() &&
+         CompareStringOrdinal(text.c_str(), static_cast<int>(start.size()), start.c_str(),
+                              static_cast<int>(start.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Whether `text` holds `part`, letter case aside.
+bool holds(const std::wstring& text, const std::wstring& part) {
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (begins_with(text.substr(at), part)) return true;
+  }
+  return false;
+}
+
+// What is in the folder instead of a missing library: files named as the
+// library with something added ("AquesTalk (1).dll", "AquesTalk.dll.txt"),
+// but not another library of the engine under such a name, and the library
+// in a folder one below.
 void report_instead(Report& report, const std::wstring& folder, const std::wstring& name,
                     const std::vector<std::wstring>& engine_names) {
-  const std::wstring base = name.substr(0, name.rfind(L'.'));
+  const std::size_t dot = name.rfind(L'.');
+  const std::wstring base = name.substr(0, dot);
+  const std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
   for (const std::wstring& similar : names_in(folder, base + L"*", false)) {
-    const bool engine_name = std::any_of(engine_names.begin(), engine_names.end(), [&](const std::wstring& own) {
-      return CompareStringOrdinal(own.c_str(), -1, similar.c_str(), -1, TRUE) == CSTR_EQUAL;
+    const bool another = std::any_of(engine_names.begin(), engine_names.end(), [&](const std::wstring& own) {
+      const std::wstring own_base = own.substr(0, own.rfind(L'.'));
+      return CompareStringOrdinal(own.c_str(), -1, similar.c_str(), -1, TRUE) == CSTR_EQUAL ||
+             (own_base.size() > base.size() && begins_with(similar, own_base));
     });
-    if (!engine_name) report.line(Text::similar_name, {similar, name});
+    if (!another && holds(similar.substr(base.size()), extension)) {
+      report.line(Text::similar_name, {similar, name});
+    }
   }
   for (const std::wstring& below : names_in(folder, L"*", true)) {
     if (is_file(folder + below + L"\\" + name)) report.line(Text::one_folder_below, {below + L"\\" + name});
@@ -297,14 +272,14 @@ void report_refused(Report& report, const RecordingLibraries::Opening& opening, 
     report_instead(report, folder, name, engine_names);
     return;
   }
-  const Image image = read_image(opening.path);
+  const PeImage image = read_image(opening.path);
   switch (image.kind) {
-    case Image::not_a_dll: report.problem(exit_not_32_bit_dll, Text::not_a_dll, {name}); return;
-    case Image::bits_64: report.problem(exit_not_32_bit_dll, Text::dll_64_bit, {name}); return;
-    case Image::other_processor:
+    case PeImage::not_a_dll: report.problem(exit_not_32_bit_dll, Text::not_a_dll, {name}); return;
+    case PeImage::bits_64: report.problem(exit_not_32_bit_dll, Text::dll_64_bit, {name}); return;
+    case PeImage::other_processor:
       report.problem(exit_not_32_bit_dll, Text::dll_other_processor, {name});
       return;
-    case Image::x86: break;
+    case PeImage::x86: break;
   }
   report.problem(exit_library_refused, Text::load_refused, {name, std::to_wstring(opening.error)});
   report_system_text(report, opening.error);
@@ -508,15 +483,47 @@ Options parse(const std::vector<std::wstring>& words) {
   return options;
 }
 
+std::wstring plugin_file_name() { return widen(SPEECH_CHECK_PLUGIN_FILE); }
+
 // The plug-in named on the command line: the file, or the plug-in in the
 // folder; by default the plug-in in the current folder.
 std::wstring plugin_path(const std::wstring& target) {
-  const std::wstring plugin_file = widen(SPEECH_CHECK_PLUGIN_FILE);
-  if (target.empty()) return tool::full_path(plugin_file);
+  if (target.empty()) return tool::full_path(plugin_file_name());
   std::wstring full = tool::full_path(target);
   if (full.empty() || !is_folder(full)) return full;
   if (full.back() != L'\\') full += L'\\';
-  return full + plugin_file;
+  return full + plugin_file_name();
+}
+
+// A file given under another name than the plug-in's is taken for the
+// plug-in only when it exports what a SAORI plug-in does.
+bool is_other_file(const std::wstring& path) {
+  const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+  if (CompareStringOrdinal(name.c_str(), -1, plugin_file_name().c_str(), -1, TRUE) == CSTR_EQUAL) return false;
+  const PeImage image = read_image(path);
+  for (const char* entry : {"load", "request", "unload"}) {
+    if (std::find(image.exports.begin(), image.exports.end(), entry) == image.exports.end()) return true;
+  }
+  return false;
+}
+
+// The plug-in wherever it is in `folder` or a few folders below it (a
+// ghost's own folder, say): a few of them at most, looked for in a few
+// thousand folders at most (a whole drive may be given).
+void find_plugins(const std::wstring& folder, int depth, int& folders_left, std::vector<std::wstring>& found) {
+  if (found.size() == 8 || folders_left-- <= 0) return;
+  if (is_file(folder + plugin_file_name())) found.push_back(folder + plugin_file_name());
+  if (depth == 0) return;
+  for (const std::wstring& below : names_in(folder, L"*", true)) find_plugins(folder + below + L"\\", depth - 1, folders_left, found);
+}
+
+// With no plug-in to check: where there is one, and what to give instead.
+void report_no_plugin(Report& report, const std::wstring& folder) {
+  std::vector<std::wstring> found;
+  int folders_left = 4000;
+  find_plugins(folder, 4, folders_left, found);
+  for (const std::wstring& path : found) report.line(Text::plugin_found, {path});
+  report.line(Text::verdict_no_plugin, {plugin_file_name()});
 }
 
 // Started by dropping a file on it in Explorer, the program has its console
@@ -535,6 +542,11 @@ void wait_if_alone(Report& report) {
   }
 }
 
+int finish(Report& report) {
+  wait_if_alone(report);
+  return report.output_failed() ? exit_failure : report.status();
+}
+
 int run_words(const std::vector<std::wstring>& words) {
   const Options options = parse(words);
   Report report(options.english);
@@ -544,8 +556,7 @@ int run_words(const std::vector<std::wstring>& words) {
     return exit_usage;
   }
   if (options.help) {
-    const std::wstring plugin_file = widen(SPEECH_CHECK_PLUGIN_FILE);
-    std::wstring help = say(Text::help, options.english, {plugin_file});
+    std::wstring help = say(Text::help, options.english, {plugin_file_name()});
     std::wstring crlf;
     for (const wchar_t c : help) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     return tool::write_text(GetStdHandle(STD_OUTPUT_HANDLE), crlf, shift_jis) ? exit_success : exit_failure;
@@ -555,29 +566,39 @@ int run_words(const std::vector<std::wstring>& words) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const std::wstring plugin = plugin_path(options.target);
   const std::wstring folder = plugin.substr(0, plugin.find_last_of(L'\\') + 1);
-  const bool plugin_there = is_file(plugin);
-  if (plugin_there) {
-    const std::wstring version = version_of(plugin);
-    if (version.empty()) {
-      report.line(Text::plugin_without_version, {plugin});
-    } else {
-      report.line(Text::plugin, {plugin, version});
-    }
-  } else {
+  if (!is_file(plugin)) {
     report.problem(exit_plugin, Text::plugin_missing, {plugin});
-    if (options.target.empty()) report.line(Text::name_the_plugin);
+    report_no_plugin(report, folder);
+    return finish(report);
+  }
+  if (is_other_file(plugin)) {
+    report.problem(exit_plugin, Text::not_the_plugin, {plugin, plugin_file_name()});
+    report_no_plugin(report, folder);
+    return finish(report);
+  }
+  const std::wstring version = version_of(plugin);
+  if (version.empty()) {
+    report.line(Text::plugin_without_version, {plugin});
+  } else {
+    report.line(Text::plugin, {plugin, version});
   }
 
   // The folder as a host passes it to load: the plug-in's own, with the
-  // trailing backslash, in the system's code page.
-  const std::string directory = tool::encode(folder, CP_ACP);
+  // trailing backslash, in the system's code page. A character that code
+  // page lacks arrives as another, and the plug-in looks for its engine in
+  // a folder that is not there.
+  bool lossy = false;
+  const std::string directory = tool::encode(folder, CP_ACP, lossy);
   report.line(Text::folder, {tool::decode(directory, CP_ACP)});
-  check_engine(report, directory, folder);
-  if (plugin_there) check_plugin(report, plugin, directory, options.command);
+  if (lossy) {
+    report.problem(exit_plugin, Text::folder_not_passed);
+  } else {
+    check_engine(report, directory, folder);
+  }
+  check_plugin(report, plugin, directory, options.command);
 
   report.line(report.status() == exit_success ? Text::verdict_good : Text::verdict_bad);
-  wait_if_alone(report);
-  return report.output_failed() ? exit_failure : report.status();
+  return finish(report);
 }
 
 }  // namespace

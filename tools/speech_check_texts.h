@@ -13,10 +13,13 @@ enum class Text {
   plugin,
   plugin_without_version,
   plugin_missing,
-  name_the_plugin,
+  not_the_plugin,
+  plugin_found,
+  verdict_no_plugin,
   plugin_not_loaded,
   not_a_plugin,
   folder,
+  folder_not_passed,
   library_path,
   library_bound,
   library_missing,
@@ -58,9 +61,13 @@ inline Translation translation(Text text) {
       return {L"○ プラグイン：{1}（バージョン情報なし）", L"[ok] Plug-in: {1} (no version information)"};
     case Text::plugin_missing:
       return {L"× プラグインがありません：{1}", L"[x] The plug-in is not there: {1}"};
-    case Text::name_the_plugin:
-      return {L"・プラグインかそのフォルダを、speech-check.exe の上にドロップしてください。",
-              L"[-] Drop the plug-in or its folder on speech-check.exe."};
+    case Text::not_the_plugin:
+      return {L"× {1} は、調べるプラグイン（{2}）ではありません。", L"[x] {1} is not the plug-in to check ({2})."};
+    case Text::plugin_found:
+      return {L"・プラグインはここにあります：{1}", L"[-] The plug-in is here: {1}"};
+    case Text::verdict_no_plugin:
+      return {L"判定：{1} か、それがあるフォルダを、speech-check.exe の上にドロップしてください。",
+              L"Verdict: drop {1} or its folder on speech-check.exe."};
     case Text::plugin_not_loaded:
       return {L"× Windows がプラグイン {1} を読み込めませんでした（エラー番号 {2}）。",
               L"[x] Windows refused to load the plug-in {1} (error {2})."};
@@ -70,6 +77,11 @@ inline Translation translation(Text text) {
     case Text::folder:
       return {L"・ベースウェアがプラグインに伝えるフォルダ：{1}",
               L"[-] Folder the host passes to the plug-in's load: {1}"};
+    case Text::folder_not_passed:
+      return {L"× フォルダの名前に、ベースウェアがプラグインに伝えられない文字があります（上で「?」などに変わった文字）。"
+              L"プラグインはエンジンを探せません。その文字を使わない名前のフォルダに移してください。",
+              L"[x] The folder's name has characters a host cannot pass to the plug-in (shown changed above, as \"?\" "
+              L"or another). The plug-in cannot find its engine there. Move it to a folder whose name lacks them."};
     case Text::library_path:
       return {L"・{1} を探す場所：{2}", L"[-] Where the plug-in looks for {1}: {2}"};
     case Text::library_bound:
@@ -153,7 +165,8 @@ inline Translation translation(Text text) {
           L"\n"
           L"終了コード（問題がいくつかあるときは、最初に表示したものの番号）：\n"
           L"  0  問題なし\n"
-          L"  3  プラグインがない、読み込めない、または SAORI のプラグインではない\n"
+          L"  3  プラグインがない、読み込めない、SAORI のプラグインではない、または\n"
+          L"     フォルダの名前をプラグインに伝えられない\n"
           L"  4  エンジンの DLL がフォルダにない\n"
           L"  5  エンジンの DLL が 32 ビット版の Windows の DLL ではない（64 ビット版など）\n"
           L"  6  Windows がエンジンの DLL を読み込めなかった\n"
@@ -180,7 +193,8 @@ inline Translation translation(Text text) {
           L"\n"
           L"Exit status (with several problems, that of the first one reported):\n"
           L"  0  no problem\n"
-          L"  3  the plug-in is missing, does not load, or is no SAORI plug-in\n"
+          L"  3  the plug-in is missing, does not load, is no SAORI plug-in, or its\n"
+          L"     folder's name cannot be passed to it\n"
           L"  4  an engine DLL is missing from the folder\n"
           L"  5  an engine DLL is no 32-bit Windows DLL (a 64-bit one, say)\n"
           L"  6  Windows refused to load an engine DLL\n"

@@ -12,11 +12,16 @@
 //   Echo-Line: TEXT      the line becomes TEXT
 // A request holding "Echo-Null:" gets no answer at all (null, length 0).
 // Blocks that are not the host's GMEM_FIXED blocks of at least the stated
-// length turn the answer into "SAORI/1.0 500 Bad Block".
+// length turn the answer into "SAORI/1.0 500 Bad Block". Built with
+// ECHO_LOAD_ANSWER=FALSE, its load answers 0 (a plug-in that is not ready).
 #include <windows.h>
 
 #include <cstring>
 #include <string>
+
+#ifndef ECHO_LOAD_ANSWER
+#define ECHO_LOAD_ANSWER TRUE
+#endif
 
 namespace {
 
@@ -59,7 +64,7 @@ extern "C" {
 __declspec(dllexport) BOOL __cdecl load(HGLOBAL block, long length) {
   try {
     load_block_ok = take_block(block, length, loaded);
-    return TRUE;
+    return ECHO_LOAD_ANSWER;
   } catch (...) {
     return FALSE;
   }

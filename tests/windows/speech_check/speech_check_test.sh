@@ -1,7 +1,7 @@
 #!/bin/sh
 # Tests of speech-check.exe, run natively by CTest:
 #   sh speech_check_test.sh WINE_RUN CHECK_EXE TOOL_HOST_EXE PLUGIN_DLL
-#      STANDIN_DIR NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION
+#      STANDIN_DIR NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION NOT_READY_DLL
 # One folder per situation is laid out under WORK; the check runs on it and
 # its report (Shift_JIS, CR LF) must be exactly the expected text, written
 # here in UTF-8 and converted by iconv, and its exit status the expected one.
@@ -9,6 +9,7 @@
 # shipped program itself.
 set -u
 wine_run=$1 check=$2 tool_host_exe=$3 plugin=$4 standin=$5 needs_support=$6 dll_64_bit=$7 work=$8 version=$9
+not_ready=${10}
 rm -rf "$work" && mkdir -p "$work" || exit 1
 . "$(dirname "$0")/../tool_host.sh"
 start_tool_host "$wine_run" "$tool_host_exe" "$work" || exit 1
@@ -37,6 +38,8 @@ lay() {
 program=0
 check() {
   tag=$1 folder=$work/$2 path=$(windows_path "$work/$2" | sed 's/\\/\\\\/g')
+  # Shift_JIS has no ♡: the report holds a ? in its place.
+  path=$(printf '%s' "$path" | sed 's/♡/?/g')
   sed "s|{D}|$path|g" | iconv -f UTF-8 -t CP932 >"$work/$tag.expected"
   echo "$3" >"$work/$tag.code"
   shift 3
@@ -132,9 +135,11 @@ $VERSION
 $BAD
 END
 
-# Near-miss names, and the library one folder below.
+# Near-miss names (the other library's and another kind of file's are
+# none), and the library one folder below.
 lay similar "$complete/AquesTalk.dll=AquesTalk (1).dll" "$complete/AquesTalk.dll=AquesTalk.dll.dll" \
-  "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+  "$complete/AquesTalkDa.dll=AquesTalkDa.dll" "$complete/AquesTalkDa.dll=AquesTalkDa (1).dll" \
+  "$complete/AquesTalk.dll=AquesTalk.txt"
 check similar similar 4 <<END
 $P
 $F
@@ -195,21 +200,70 @@ $VERSION
 $BAD
 END
 
-# No plug-in in the current folder.
+# No plug-in in the current folder; the ghost's own folder given, the
+# plug-in below it; the engine given instead of the plug-in.
+NO_PLUGIN="判定：saori_speech.dll か、それがあるフォルダを、speech-check.exe の上にドロップしてください。"
 mkdir -p "$work/empty"
 check empty empty 3 <<END
 × プラグインがありません：{D}\\saori_speech.dll
-・プラグインかそのフォルダを、speech-check.exe の上にドロップしてください。
+$NO_PLUGIN
+END
+lay ghost/ghost/master "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+check ghost ghost 3 "$work/ghost" <<END
+× プラグインがありません：{D}\\saori_speech.dll
+・プラグインはここにあります：{D}\\ghost\\master\\saori_speech.dll
+$NO_PLUGIN
+END
+check engine complete 3 AquesTalk.dll <<END
+× {D}\\AquesTalk.dll は、調べるプラグイン（saori_speech.dll）ではありません。
+・プラグインはここにあります：{D}\\saori_speech.dll
+$NO_PLUGIN
+END
+
+# A folder whose name the system's code page (1252 here, 932 on a Japanese
+# system) cannot hold: a host passes it changed, and the plug-in finds no
+# engine there.
+lay "lossy-♡" "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+check lossy "lossy-♡" 3 <<END
+$P
 $F
-$S
-$S_MISSING
-$DA
-× AquesTalkDa.dll がありません。プラグインと同じフォルダに置いてください。
+× フォルダの名前に、ベースウェアがプラグインに伝えられない文字があります（上で「?」などに変わった文字）。プラグインはエンジンを探せません。その文字を使わない名前のフォルダに移してください。
+$NOT_LOADED
+$VERSION
 $BAD
 END
 
+# The engine complete, and yet the plug-in's load answers 0.
+lay not-ready "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll" \
+  "$not_ready=saori_speech.dll"
+check not-ready not-ready 8 <<END
+○ プラグイン：{D}\\saori_speech.dll（バージョン情報なし）
+$F
+$S
+$S_OK
+$DA
+$DA_OK
+$NOT_LOADED
+$VERSION
+$BAD
+END
+
+# Usage errors: nothing is checked, standard error says why.
+usage() {
+  run_tool speech-check "$work" "" "$work/usage.out" "$work/usage.err" "" "$@"
+  [ "$rc" = 2 ] || fail "usage $*: exit status $rc, expected 2"
+  [ -s "$work/usage.out" ] && fail "usage $*: a report: $(cat "$work/usage.out")"
+  { sjis "speech-check：$expected（使い方は speech-check --help）"; printf '\r\n'; } | cmp -s - "$work/usage.err" ||
+    fail "usage $*: standard error: $(iconv -f CP932 -t UTF-8 "$work/usage.err")"
+}
+expected="too many arguments: two" usage one two
+expected="a line break cannot be sent" usage --play "$(printf 'a\nb')"
+expected="a line break cannot be sent" usage --wav out.wav "$(printf 'a\rb')"
+expected="cannot use --wav" usage --wav out.wav
+expected="cannot use --speed" usage --speed 120
+
 stop_tool_host
-for tag in complete createwav missing similar below header refused empty; do
+for tag in complete createwav missing similar below header refused empty ghost engine lossy not-ready; do
   compare $tag
 done
 ls -R "$work/complete" | cmp -s - "$work/before" || fail "complete: the folder changed"
