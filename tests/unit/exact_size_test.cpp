@@ -25,6 +25,10 @@ const std::string requests[] = {
     "EXECUTE SAORI/1.0\r\nX-Long: " + long_value + "\r\nArgument0: CREATEWAV\r\nArgument3: 50\r" +
         "Argument65535: z\r\nSecurityLevel: lOcAl\0tail\r\nName:: "s + long_value + ":",
     "EXECUTE SAORI/1.0\r\rSecurityLevel: External\n\rArgumentX: 1\r\nArgument-1: 2\r\nArgument",
+    // Names that only begin or end like SecurityLevel, or differ in case,
+    // between lines that set it.
+    "EXECUTE SAORI/1.0\nSecurityLevel: Local\nSecurityLevelX: External\nsecuritylevel: External\n"
+    "SecurityLeve: External\nXSecurityLevel: External\nSecurityLevel: LOCAL\nSecurityLevel: Ext",
 };
 
 TEST(ExactSizeBuffers, EveryPrefixIsReadInsideItsBlock) {
