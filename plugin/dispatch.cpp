@@ -1,4 +1,3 @@
-#include <cstring>
 #include <new>
 
 #include "engine/speech_commands.h"
@@ -32,8 +31,7 @@ std::size_t readable_length(HostMemory& memory, HostBlock block, std::int32_t le
 
 }  // namespace
 
-bool answer_request(PluginState& state, ByteView text, ByteString& response) {
-  const ByteString::allocator_type memory = response.get_allocator();
+bool decide_answer(PluginState& state, ByteView text, CommandOutcome& outcome) {
   ByteView method;
   std::size_t header_lines;
   if (!parse_request_line(text, method, header_lines)) return false;
@@ -41,22 +39,28 @@ bool answer_request(PluginState& state, ByteView text, ByteString& response) {
   // Only EXECUTE reads past the first line: nothing else in a version probe
   // or a request of another method changes its answer.
   if (!equal_bytes(method, "EXECUTE")) {
-    const StatusCode status = equal_bytes(method, "GET Version") ? 200 : 400;
-    response = write_response(nullptr, nullptr, status, {}, memory);
+    outcome.status = equal_bytes(method, "GET Version") ? 200 : 400;
     return true;
   }
 
   // A request that does not say otherwise counts as local. No other header
   // changes the answer, so no other is kept.
   ByteView level = "Local";
-  ArgumentList arguments(memory);
+  ArgumentList arguments(outcome.result.get_allocator());
   parse_header_lines(text, header_lines, security_level, level, arguments);
   if (!is_local(level)) {
-    response = write_response(nullptr, nullptr, 500, {}, memory);
+    outcome.status = 500;
     return true;
   }
-  const CommandOutcome outcome = execute_command(arguments, state.engine);
-  response = write_response(nullptr, nullptr, outcome.status, outcome.result, memory);
+  outcome = execute_command(arguments, state.engine);
+  return true;
+}
+
+bool answer_request(PluginState& state, ByteView text, ByteString& response) {
+  CommandOutcome outcome{0, ResultText(response.get_allocator())};
+  if (!decide_answer(state, text, outcome)) return false;
+  response = write_response(nullptr, nullptr, outcome.status, outcome.result,
+                            response.get_allocator());
   return true;
 }
 
@@ -106,17 +110,18 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
   *length = 0;
   if (!copied) return nullptr;
 
-  ByteString response(memory.allocator());
+  CommandOutcome outcome{0, ResultText(memory.allocator())};
   try {
-    if (!answer_request(state, text, response)) return nullptr;
+    if (!decide_answer(state, text, outcome)) return nullptr;
   } catch (...) {
     return nullptr;
   }
 
-  *length = static_cast<std::int32_t>(response.size());
-  HostBlock answer = platform.memory.allocate(response.size());
-  if (answer == nullptr) return nullptr;
-  std::memcpy(answer, response.data(), response.size());
+  // Written straight into the block the host gets.
+  const std::size_t size = response_length(outcome.status, outcome.result);
+  *length = static_cast<std::int32_t>(size);
+  HostBlock answer = platform.memory.allocate(size);
+  if (answer != nullptr) write_response(static_cast<char*>(answer), outcome.status, outcome.result);
   return answer;
 }
 

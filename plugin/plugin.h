@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/engine_binding.h"
+#include "engine/speech_commands.h"
 #include "platform/dynamic_library.h"
 #include "platform/host_memory.h"
 #include "protocol/byte_string.h"
@@ -42,9 +43,15 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
 // Releases the engine; returns 1.
 int plugin_unload(PluginState& state, const Platform& platform) noexcept;
 
-// The response to one request text, or false when it is malformed. The
-// response's allocator serves everything answering the request needs.
-// Exposed for the entry point above and for benchmarks.
+// The status and result that answer one request text, or false when it is
+// malformed. The memory of `outcome.result` serves everything deciding
+// needs, its arguments included.
+bool decide_answer(PluginState& state, ByteView text, CommandOutcome& outcome);
+
+// The whole response to one request text, or false when it is malformed.
+// The response's allocator serves everything answering the request needs.
+// plugin_request writes its response straight into the host's block
+// instead; this is for tests and benchmarks.
 bool answer_request(PluginState& state, ByteView text, ByteString& response);
 
 }  // namespace saori

@@ -57,8 +57,11 @@ class RequestMemory final : private std::pmr::memory_resource {
 
   static std::pmr::memory_resource* heap() noexcept { return std::pmr::new_delete_resource(); }
 
-  alignas(std::max_align_t) unsigned char buffer_[buffer_size];
+  // The count comes first: a block reaching past the buffer's end would
+  // leave the object, where AddressSanitizer sees it, rather than overwrite
+  // the count unseen.
   std::size_t used_ = 0;
+  alignas(std::max_align_t) unsigned char buffer_[buffer_size];
 };
 
 }  // namespace saori

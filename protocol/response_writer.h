@@ -15,4 +15,9 @@ ByteView reason_phrase(StatusCode code) noexcept;
 ByteString write_response(const ValueList* values, const HeaderMap* headers, StatusCode code,
                           ByteView result, ByteString::allocator_type allocator = {});
 
+// The same text without values and headers, written straight to `out`
+// (a host's block, say), which has room for response_length bytes.
+std::size_t response_length(StatusCode code, ByteView result) noexcept;
+void write_response(char* out, StatusCode code, ByteView result) noexcept;
+
 }  // namespace saori

@@ -15,11 +15,19 @@
 //  - call alone: the request blocks are made before the clock starts and
 //    the answers freed after it stops, so only `request` itself is timed.
 //
-// Each round times one batch of calls per plug-in, request and way; the two
-// plug-ins take turns going first from round to round, so machine noise
-// falls on both alike. Printed per request: the median over the rounds of
-// each plug-in's ns per call, and the median of the per-round ratios
-// plug-in / floor with their quartiles.
+// Each round times one batch of calls per plug-in, request and way; the
+// plug-ins take turns going first from round to round, so machine noise falls
+// on all alike. Printed per request: the median over the rounds of each
+// plug-in's ns per call, and the median of the per-round ratios plug-in /
+// floor with their quartiles.
+//
+// Earlier builds of the DLL named on the command line are timed in the same
+// rounds, each beside the floor and beside this build:
+//
+//   wine_bench.exe [EARLIER_DLL ...]     (Unix paths, as Wine shows them on Z:)
+//
+// so that before and after are compared on the same machine at the same
+// time; a DLL of another commit may keep the file name saori_speech.dll.
 #include <windows.h>
 
 #include <algorithm>
@@ -118,56 +126,91 @@ struct Case {
   int calls = 0;  // per batch
 };
 
-// Times every case one way and prints a table.
-void run(const Plugin& plugin, const Plugin& floor, const std::vector<Case>& cases, Clock clock) {
+// A DLL being timed: this build first, then the earlier ones.
+struct Contender {
+  std::string name;
+  Plugin plugin;
+};
+
+std::string ratio_text(const std::vector<double>& ratios) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%5.2fx (%.2f-%.2f)", quantile(ratios, 0.5),
+                quantile(ratios, 0.25), quantile(ratios, 0.75));
+  return text;
+}
+
+// Times every case one way and prints a table: the floor's ns on the
+// request's line, then a line per contender.
+void run(const std::vector<Contender>& contenders, const Plugin& floor,
+         const std::vector<Case>& cases, Clock clock) {
+  const std::size_t count = contenders.size();
   std::printf("\n%s\n", clock == Clock::round_trip
                             ? "round trip (block made, request, answer freed), as a host pays it:"
                             : "request call alone (blocks made before the clock, answers freed after):");
-  std::printf("%-28s %8s %6s %11s %9s %7s %13s %s\n", "request", "bytes", "calls", "plug-in ns",
-              "floor ns", "ratio", "(quartiles)", clock == Clock::round_trip ? "target" : "");
+  std::printf("%-28s %8s %6s %9s   %-12s %9s  %-19s %s\n", "request", "bytes", "calls", "floor ns",
+              "plug-in", "ns", "ratio to floor", count > 1 ? "this DLL / it" : "");
   for (const Case& c : cases) {
-    std::vector<double> plugin_ns, floor_ns, ratios;
-    time_batch(plugin, c.text, c.calls, clock);  // warm-up of both, not counted
+    std::vector<double> floor_ns;
+    std::vector<std::vector<double>> plugin_ns(count), ratios(count), against_this(count);
+    for (const Contender& contender : contenders) {
+      time_batch(contender.plugin, c.text, c.calls, clock);  // warm-up, not counted
+    }
     time_batch(floor, c.text, c.calls, clock);
     for (int round = 0; round < rounds; ++round) {
-      double p, f;
-      if (round % 2 == 0) {
-        p = time_batch(plugin, c.text, c.calls, clock);
-        f = time_batch(floor, c.text, c.calls, clock);
-      } else {
-        f = time_batch(floor, c.text, c.calls, clock);
-        p = time_batch(plugin, c.text, c.calls, clock);
+      // Slot `count` is the floor; each round starts one slot further on.
+      std::vector<double> ns(count + 1);
+      for (std::size_t k = 0; k <= count; ++k) {
+        const std::size_t slot = (k + static_cast<std::size_t>(round)) % (count + 1);
+        ns[slot] = time_batch(slot == count ? floor : contenders[slot].plugin, c.text, c.calls,
+                              clock);
       }
-      plugin_ns.push_back(p);
-      floor_ns.push_back(f);
-      ratios.push_back(p / f);
+      floor_ns.push_back(ns[count]);
+      for (std::size_t i = 0; i < count; ++i) {
+        plugin_ns[i].push_back(ns[i]);
+        ratios[i].push_back(ns[i] / ns[count]);
+        against_this[i].push_back(ns[0] / ns[i]);
+      }
     }
-    const double ratio = quantile(ratios, 0.5);
-    char quartiles[32], target[32] = "";
-    std::snprintf(quartiles, sizeof quartiles, "(%.2f-%.2f)", quantile(ratios, 0.25),
-                  quantile(ratios, 0.75));
-    if (clock == Clock::round_trip) {
-      std::snprintf(target, sizeof target, "<= %.1fx%s", c.target,
-                    ratio <= c.target ? "" : "  MISSED");
+    std::printf("%-28s %8lu %6d %9.0f", c.label, static_cast<unsigned long>(c.text.size()), c.calls,
+                quantile(floor_ns, 0.5));
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i > 0) std::printf("%-28s %8s %6s %9s", "", "", "", "");
+      char extra[48] = "";
+      if (i == 0 && clock == Clock::round_trip) {
+        std::snprintf(extra, sizeof extra, "target <= %.1fx%s", c.target,
+                      quantile(ratios[0], 0.5) <= c.target ? "" : "  MISSED");
+      } else if (i > 0) {
+        std::snprintf(extra, sizeof extra, "%s", ratio_text(against_this[i]).c_str());
+      }
+      std::printf("   %-12s %9.0f  %-19s %s\n", contenders[i].name.c_str(),
+                  quantile(plugin_ns[i], 0.5), ratio_text(ratios[i]).c_str(), extra);
     }
-    std::printf("%-28s %8lu %6d %11.0f %9.0f %6.2fx %13s %s\n", c.label,
-                static_cast<unsigned long>(c.text.size()), c.calls, quantile(plugin_ns, 0.5),
-                quantile(floor_ns, 0.5), ratio, quartiles, target);
   }
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   // The stand-in would otherwise append a log line per call.
   SetEnvironmentVariableA("AQUESTALK_STANDIN_LOG", nullptr);
   _putenv("AQUESTALK_STANDIN_LOG=");
 
   const std::string engine_directory = windows_path(WINE_BENCH_ENGINE_DIR) + "\\";
-  Plugin plugin, floor;
-  if (!open_plugin(plugin, WINE_BENCH_PLUGIN_FILE, engine_directory) ||
+  std::vector<Contender> contenders(static_cast<std::size_t>(argc > 1 ? argc : 1));
+  contenders[0].name = "this DLL";
+  Plugin floor;
+  if (!open_plugin(contenders[0].plugin, WINE_BENCH_PLUGIN_FILE, engine_directory) ||
       !open_plugin(floor, WINE_BENCH_FLOOR_FILE, engine_directory)) {
     return 1;
+  }
+  for (int i = 1; i < argc; ++i) {
+    Contender& earlier = contenders[static_cast<std::size_t>(i)];
+    earlier.name = "earlier " + std::to_string(i);
+    if (!open_plugin(earlier.plugin, argv[i], engine_directory)) return 1;
+    if (earlier.plugin.module == contenders[0].plugin.module) {
+      std::fprintf(stderr, "wine_bench: %s is the DLL of this build\n", argv[i]);
+      return 1;
+    }
   }
 
   const std::size_t mebibyte = std::size_t{1} << 20;
@@ -178,11 +221,19 @@ int main() {
       {"1 MiB of argument lines", make_bulk_request(BulkKind::arguments, mebibyte), 2.0},
   };
   for (Case& c : cases) {
-    // Only a path that answers as a host expects is worth timing.
-    const std::string answer = answer_of(plugin, c.text);
+    // Only a path that answers as a host expects is worth timing, and every
+    // DLL must answer alike.
+    const std::string answer = answer_of(contenders[0].plugin, c.text);
     if (answer.compare(0, 10, "SAORI/1.0 ") != 0) {
       std::fprintf(stderr, "wine_bench: %s: unexpected answer %s\n", c.label, answer.c_str());
       return 1;
+    }
+    for (const Contender& other : contenders) {
+      if (answer_of(other.plugin, c.text) != answer) {
+        std::fprintf(stderr, "wine_bench: %s: %s answers otherwise\n", c.label,
+                     other.name.c_str());
+        return 1;
+      }
     }
     // Enough calls for the floor's batch to last batch_seconds.
     const int most = std::max(1, std::min(most_calls, static_cast<int>(most_batch_bytes /
@@ -195,14 +246,17 @@ int main() {
   }
 
   std::printf("Wine benchmark: saori_speech.dll against the floor plug-in, %d rounds\n", rounds);
-  run(plugin, floor, cases, Clock::round_trip);
-  run(plugin, floor, cases, Clock::call_alone);
-  std::printf("(ns per call and ratios are medians over the rounds; a ratio is the plug-in's\n"
-              " time over the floor's in the same round)\n");
+  for (int i = 1; i < argc; ++i) std::printf("earlier %d: %s\n", i, argv[i]);
+  run(contenders, floor, cases, Clock::round_trip);
+  run(contenders, floor, cases, Clock::call_alone);
+  std::printf("(ns per call and ratios are medians over the rounds, quartiles in brackets; a\n"
+              " ratio compares two DLLs' times in the same round)\n");
 
-  plugin.unload();
+  for (Contender& contender : contenders) {
+    contender.plugin.unload();
+    FreeLibrary(contender.plugin.module);
+  }
   floor.unload();
-  FreeLibrary(plugin.module);
   FreeLibrary(floor.module);
   return 0;
 }

@@ -288,9 +288,10 @@ TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {
 }
 
 // The heap a request takes while it is answered, whatever its lines: the
-// peak over what was held before stays within 4 bytes per request byte.
-// Prints the peak for each kind of line, for the record.
-TEST(RequestMemoryBound, PeakStaysWithinFourTimesTheRequest) {
+// peak over what was held before stays within 3.5 bytes per request byte
+// (here, where an argument's view takes 16 bytes; in the DLL, 8). Prints
+// the peak for each kind of line, for the record.
+TEST(RequestMemoryBound, PeakStaysWithinThreeAndAHalfTimesTheRequest) {
   CountingLibraries libraries;
   HostMemory& memory = system_host_memory();  // malloc: none of it counted
   const Platform platform{libraries, memory};
@@ -309,7 +310,7 @@ TEST(RequestMemoryBound, PeakStaysWithinFourTimesTheRequest) {
       std::printf("%-20s %5zu KiB: %.2f heap bytes per request byte\n", kind.name, length >> 10,
                   per_byte);
       EXPECT_NE(answer, nullptr) << kind.name;
-      EXPECT_LE(per_byte, 4.0) << kind.name << " at " << length << " bytes";
+      EXPECT_LE(per_byte, 3.5) << kind.name << " at " << length << " bytes";
       memory.release(answer);
       EXPECT_EQ(live_bytes, before) << kind.name;
     }

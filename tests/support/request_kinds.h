@@ -1,7 +1,7 @@
 // Large requests made of one kind of line each, for measuring the memory a
 // request takes while it is answered. Built alike by the native test and by
-// the Windows host that measures the DLL under Wine, straight into the
-// caller's buffer, so that the host holds the request only once.
+// the end-to-end test of the DLL under Wine, straight into the caller's
+// buffer, so that the host holds the request only once.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,11 @@
 // Every prefix of a few requests, read from a heap block of exactly its
 // length, so that AddressSanitizer reports a read one byte past the end on
-// every run. (A std::string's own terminating zero would hide it.)
+// every run (a std::string's own terminating zero would hide it); and blocks
+// of request memory that end exactly at its buffer's end, or just before or
+// after it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -25,6 +28,10 @@ const std::string requests[] = {
     "EXECUTE SAORI/1.0\r\nX-Long: " + long_value + "\r\nArgument0: CREATEWAV\r\nArgument3: 50\r" +
         "Argument65535: z\r\nSecurityLevel: lOcAl\0tail\r\nName:: "s + long_value + ":",
     "EXECUTE SAORI/1.0\r\rSecurityLevel: External\n\rArgumentX: 1\r\nArgument-1: 2\r\nArgument",
+    // Names that only begin or end like SecurityLevel, or differ in case,
+    // between lines that set it.
+    "EXECUTE SAORI/1.0\nSecurityLevel: Local\nSecurityLevelX: External\nsecuritylevel: External\n"
+    "SecurityLeve: External\nXSecurityLevel: External\nSecurityLevel: LOCAL\nSecurityLevel: Ext",
 };
 
 TEST(ExactSizeBuffers, EveryPrefixIsReadInsideItsBlock) {
@@ -58,6 +65,31 @@ TEST(ExactSizeBuffers, EveryPrefixIsReadInsideItsBlock) {
       RequestMemory memory;
       ByteString response(memory.allocator());
       EXPECT_EQ(answer_request(state, text, response), count >= 0);
+    }
+  }
+}
+
+// Blocks of every size around the end of the request memory's buffer, after
+// a first block that moves where they start. Each block is filled whole,
+// with zero bytes, which would also clear any count of the buffer's use that
+// a block reaching past the buffer overwrote; blocks must not overlap, and a
+// block written past the memory itself is seen by AddressSanitizer.
+TEST(ExactSizeBuffers, RequestMemoryBlocksStayInsideTheBuffer) {
+  constexpr std::size_t end = RequestMemory::buffer_size;
+  for (const std::size_t first : {0, 1, 24}) {
+    for (std::size_t size = end - first - 16; size <= end - first + 16; ++size) {
+      SCOPED_TRACE(testing::Message() << size << " bytes after " << first);
+      RequestMemory memory;
+      std::pmr::memory_resource& resource = *memory.allocator().resource();
+      void* const before = first > 0 ? resource.allocate(first, 1) : nullptr;
+      auto* const block = static_cast<unsigned char*>(resource.allocate(size, 1));
+      std::memset(block, 0, size);
+      auto* const next = static_cast<unsigned char*>(resource.allocate(16, 8));
+      std::memset(next, 0xff, 16);
+      EXPECT_EQ(std::count(block, block + size, 0), static_cast<std::ptrdiff_t>(size));
+      resource.deallocate(next, 16, 8);
+      resource.deallocate(block, size, 1);
+      if (before != nullptr) resource.deallocate(before, first, 1);
     }
   }
 }

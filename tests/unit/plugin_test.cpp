@@ -120,6 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
                      not_local, false},
         DispatchCase{"OtherCaseNameIsAnotherHeader",
                      execute("securitylevel: External\r\n" + play), ok, true},
+        DispatchCase{"LongerNameIsAnotherHeader",
+                     execute("SecurityLevelX: External\r\n" + play), ok, true},
+        DispatchCase{"ShorterNameIsAnotherHeader",
+                     execute("SecurityLeve: External\r\n" + play), ok, true},
         DispatchCase{"HostHeaders",
                      execute("Charset: Shift_JIS\r\nSender: host\r\n" + play), ok, true},
         DispatchCase{"LoneLfLines", "EXECUTE SAORI/1.0\nArgument0: PLAYSYNC\nArgument1: t\n", ok,
@@ -179,12 +183,45 @@ INSTANTIATE_TEST_SUITE_P(
                     MalformedCase{"LeadingEmptyLine", "\r\nGET Version SAORI/1.0\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PluginTest, OnlyTheCountedBytesAreRead) {
-  // Hosts may allocate a zero byte (or anything) after the counted bytes.
-  EXPECT_EQ(request("GET Version SAORI/1.0\r\n\r\n", nullptr, std::string("\0", 1)), ok);
-  std::int32_t length = -1;
-  EXPECT_EQ(request("GET Version", &length, " SAORI/1.0\r\n"), std::nullopt);
-  EXPECT_EQ(length, 0);
+// What the plug-in takes from a host's block holding `text` and then `rest`:
+// through load, the directory it keeps; through request, the text that
+// reaches the engine. Never more than the stated length, nor than the block
+// holds where the allocator can tell (AddressSanitizer sees any byte read
+// past the block); nothing for a negative length.
+struct BlockCase {
+  const char* name;
+  std::string rest;
+  std::int32_t length;
+  bool size_known;
+  bool taken;  // the whole text, or nothing
+};
+
+TEST_F(PluginTest, TakesTheStatedBytesThatTheBlockHolds) {
+  const std::string text = "EXECUTE SAORI/1.0\r\nArgument0: PLAYSYNC\r\nArgument1: abc";
+  const auto size = static_cast<std::int32_t>(text.size());
+  const BlockCase cases[] = {
+      {"a zero byte after the stated bytes", std::string(1, '\0'), size, true, true},
+      {"more lines after the stated bytes", "def\r\nArgument2: 200\r\n", size, true, true},
+      {"a length one byte beyond the block", "", size + 1, true, true},
+      {"a length megabytes beyond the block", "", size + (64 << 20), true, true},
+      {"a block whose size cannot be told", "def", size, false, true},
+      {"a negative length", "", -1, true, false},
+      {"a length of zero", "", 0, true, false},
+  };
+  for (const BlockCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    memory_.sizes_known = c.size_known;
+    plugin_load(state_, platform_, memory_.block_of(text, c.rest), c.length);
+    EXPECT_EQ(state_.directory, c.taken ? text : "");
+
+    ASSERT_EQ(load("C:\\ghost\\"), 1);
+    testing_support::reset_fake_engine();
+    std::int32_t length = c.length;
+    HostBlock answer = plugin_request(state_, platform_, memory_.block_of(text, c.rest), &length);
+    EXPECT_EQ(answer != nullptr, c.taken);
+    EXPECT_EQ(fake_engine().last_text, c.taken ? "abc" : "");
+    if (answer != nullptr) memory_.release(answer);
+  }
 }
 
 TEST_F(PluginTest, UnusableBlocksAndLengths) {
@@ -192,23 +229,6 @@ TEST_F(PluginTest, UnusableBlocksAndLengths) {
   std::int32_t length = 25;
   EXPECT_EQ(plugin_request(state_, platform_, nullptr, &length), nullptr);
   EXPECT_EQ(length, 0);
-
-  // A negative length counts as zero; the block is still freed.
-  length = -5;
-  EXPECT_EQ(plugin_request(state_, platform_, memory_.block_of("GET Version SAORI/1.0"), &length),
-            nullptr);
-  EXPECT_EQ(length, 0);
-
-  // A length beyond the block: only the block's bytes are read, where the
-  // allocator knows its size (AddressSanitizer would see the rest read).
-  length = 1 << 20;
-  HostBlock block = memory_.block_of("EXECUTE SAORI/1.0\r\nArgument0: NONE");
-  HostBlock answer = plugin_request(state_, platform_, block, &length);
-  ASSERT_NE(answer, nullptr);
-  EXPECT_EQ(std::string(static_cast<const char*>(answer), static_cast<std::size_t>(length)),
-            "SAORI/1.0 500 Internal Server Error\r\nResult: " + to_shift_jis("エラー：不明な命令です") +
-                "\r\n\r\n");
-  memory_.release(answer);
 
   // No length pointer: the block is freed, nothing is answered.
   EXPECT_EQ(plugin_request(state_, platform_, memory_.block_of("GET Version SAORI/1.0"), nullptr),
@@ -250,9 +270,6 @@ TEST_F(PluginTest, LoadCopiesExactlyTheCountedBytes) {
   const std::string counted("C:\\ghost\\\0", 10);
   EXPECT_EQ(plugin_load(state_, platform_, memory_.block_of(counted), 10), 0);
   EXPECT_EQ(state_.directory, counted);
-  // A negative length reads nothing.
-  EXPECT_EQ(plugin_load(state_, platform_, memory_.block_of("C:\\ghost\\"), -1), 0);
-  EXPECT_EQ(state_.directory, "");
   // A shorter count cuts the directory.
   EXPECT_EQ(plugin_load(state_, platform_, memory_.block_of("C:\\ghost\\more"), 9), 1);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace saori {
@@ -17,7 +18,11 @@ TEST(ReasonPhraseTest, FullTable) {
       {500, "Internal Server Error"}, {501, "Not Implemented"},
       {503, "Service Unavailable"},   {510, "Not Local IP"},
       {511, "In Black List"},         {512, "Invisible"}};
-  for (const auto& [code, phrase] : table) EXPECT_EQ(reason_phrase(code), phrase) << code;
+  for (const auto& [code, phrase] : table) {
+    EXPECT_EQ(reason_phrase(code), phrase) << code;
+    EXPECT_EQ(ByteView(write_response(nullptr, nullptr, code, {})),
+              "SAORI/1.0 " + std::to_string(code) + " " + phrase + "\r\n\r\n");
+  }
   for (StatusCode code : {0u, 1u, 100u, 201u, 402u, 502u, 999u, 4294967295u}) {
     EXPECT_EQ(reason_phrase(code), "") << code;
   }
@@ -33,8 +38,13 @@ struct ResponseCase {
 class WriteResponseTest : public testing::TestWithParam<ResponseCase> {};
 
 TEST_P(WriteResponseTest, StatusAndResultLines) {
-  EXPECT_EQ(ByteView(write_response(nullptr, nullptr, GetParam().code, GetParam().result)),
-            GetParam().expected);
+  const ResponseCase& c = GetParam();
+  EXPECT_EQ(ByteView(write_response(nullptr, nullptr, c.code, c.result)), c.expected);
+  // The same, straight into a block of exactly its length.
+  ASSERT_EQ(response_length(c.code, c.result), c.expected.size());
+  const std::unique_ptr<char[]> block(new char[c.expected.size()]);
+  write_response(block.get(), c.code, c.result);
+  EXPECT_EQ(ByteView(block.get(), c.expected.size()), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

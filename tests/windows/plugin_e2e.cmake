@@ -45,15 +45,3 @@ endif()
 add_test(NAME plugin_binary_check
   COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/check_binary.sh
           "${CMAKE_OBJDUMP}" $<TARGET_FILE:saori_speech> ${SAORI_STANDIN_DIR} ${stripped_binaries})
-
-# The memory a large request takes in the DLL, as the host's peak working set
-# (run by make bench): at most 4 bytes per request byte, for requests of
-# 8 MiB of each kind of line.
-add_executable(request_memory_host ${CMAKE_CURRENT_LIST_DIR}/request_memory_host.cpp)
-target_include_directories(request_memory_host PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(request_memory_host PRIVATE psapi)
-saori_static_runtime(request_memory_host)
-add_dependencies(request_memory_host saori_speech standin_engines)
-target_compile_definitions(request_memory_host PRIVATE
-  REQUEST_MEMORY_PLUGIN_FILE="$<TARGET_FILE:saori_speech>"
-  REQUEST_MEMORY_STANDIN_DIR="${SAORI_STANDIN_DIR}/quiet")

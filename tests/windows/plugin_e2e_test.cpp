@@ -166,15 +166,22 @@ class Plugin {
   }
 
   int load(const std::string& directory) {
-    return exports_.load(block_of(directory), static_cast<long>(directory.size()));
+    return load(directory, static_cast<long>(directory.size()));
+  }
+  int load(const std::string& directory, long length) {
+    return exports_.load(block_of(directory), length);
   }
   int load_null() { return exports_.load(nullptr, 0); }
   int unload() { return exports_.unload(); }
 
   // Sends `block` with only its first `counted` bytes announced.
   Response request_block(const std::string& block, long counted) {
+    return request_handle(block_of(block), counted);
+  }
+
+  Response request_handle(HGLOBAL block, long counted) {
     long length = counted;
-    HGLOBAL answer = exports_.request(block_of(block), &length);
+    HGLOBAL answer = exports_.request(block, &length);
     return take(answer, length);
   }
 
@@ -322,23 +329,35 @@ TEST_F(PluginTest, MalformedRequestGivesNullWithZeroLength) {
 TEST_F(PluginTest, ReadsOnlyTheCountedBytesOfTheBlock) {
   const std::string text = "EXECUTE SAORI/1.0\r\nArgument0: PLAYSYNC\r\nArgument1: abc";
   const long counted = static_cast<long>(text.size());
+  // A heap of the host's own, as a C runtime's malloc has: the process heap,
+  // which GlobalAlloc's blocks come from, cannot tell the size of a block of
+  // another heap, so the stated length is all the plug-in has to go by.
+  const HANDLE own_heap = HeapCreate(0, 0, 0);
+  ASSERT_NE(own_heap, nullptr);
   struct Case {
     const char* name;
     std::string block;
     long length;
+    bool own_heap = false;
   } cases[] = {
       {"a zero byte after the counted bytes", text + std::string(1, '\0'), counted},
       {"more text after the counted bytes", text + "def\r\nArgument2: 200\r\n\r\n", counted},
       // A host that overstates the length: only the block's own bytes count.
-      {"a length beyond the block", text, counted + 64 * 1024 * 1024},
+      {"a length one byte beyond the block", text, counted + 1},
+      {"a length megabytes beyond the block", text, counted + 64 * 1024 * 1024},
+      {"a block of a heap of the host's own", text + "def", counted, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     clear_log();
-    const Response r = plugin.request_block(c.block, c.length);
+    void* block = c.own_heap ? HeapAlloc(own_heap, 0, c.block.size()) : block_of(c.block);
+    if (c.own_heap) std::memcpy(block, c.block.data(), c.block.size());
+    const Response r = plugin.request_handle(block, c.length);
     EXPECT_EQ(r.bytes, ok);
     EXPECT_EQ(count_lines("playsync speed=100 result=0 text=" + hex("abc")), 1) << log_text();
   }
+  // The plug-in could not give that block back to the process heap.
+  HeapDestroy(own_heap);
 }
 
 struct LevelCase {
@@ -357,6 +376,7 @@ TEST_F(PluginTest, RunsCommandsOnlyForLocalRequests) {
       {"leading space", "SecurityLevel:  Local\r\n", false},
       {"external", "SecurityLevel: External\r\n", false},
       {"prefix only", "SecurityLevel: Loca\r\n", false},
+      {"a longer name is another header", "SecurityLevelX: External\r\n", true},
       {"empty", "SecurityLevel: \r\n", false},
   };
   for (const LevelCase& c : cases) {
@@ -577,6 +597,9 @@ TEST_F(UnboundPluginTest, DirectoryIsJoinedToTheFileNamesAsGiven) {
   EXPECT_EQ(plugin.load(without_separator), 0);
   EXPECT_EQ(plugin.load(""), 0);
   EXPECT_EQ(plugin.load(variant_directory("complete")), 1);
+  // A length beyond the block: the folder is the block's bytes, no more.
+  const std::string directory = variant_directory("complete");
+  EXPECT_EQ(plugin.load(directory, static_cast<long>(directory.size()) + 1), 1);
   EXPECT_EQ(plugin.unload(), 1);
 }
 
@@ -842,12 +865,17 @@ TEST_F(PluginTest, RequestsOfAFewKilobytesUseNoHeap) {
   std::remove(wave.c_str());
 }
 
-// Whatever the lines of a large request, the plug-in holds at most 4 bytes
-// per request byte while it answers it (its copy of the request included).
-TEST_F(PluginTest, LargeRequestsTakeAtMostFourTimesTheirSize) {
+// Whatever the lines of a large request, the plug-in holds at most 2.5
+// bytes per request byte while it answers it (its copy of the request and
+// its argument list included): the argument list's growth rule keeps it
+// near 2.2, where plain doubling would pass 2.5.
+TEST_F(PluginTest, LargeRequestsTakeAtMostTwoAndAHalfTimesTheirSize) {
   count_heap_calls(plugin.module());
   ASSERT_NE(real_free, nullptr) << "the plug-in does not import free";
-  const std::size_t size = 4 << 20;
+  // A little over 3 MiB: the shortest argument lines then just pass 2^18 in
+  // number, where a list that doubled as it grew would hold three times
+  // what they need.
+  const std::size_t size = (3 << 20) + (2 << 10);
   for (const request_kinds::Kind& kind : request_kinds::kinds) {
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
     ASSERT_NE(block, nullptr);
@@ -861,7 +889,7 @@ TEST_F(PluginTest, LargeRequestsTakeAtMostFourTimesTheirSize) {
     std::printf("%-20s %5ld KiB: %.2f heap bytes per request byte\n", kind.name,
                 request_length >> 10, per_byte);
     EXPECT_NE(answer, nullptr) << kind.name;
-    EXPECT_LE(per_byte, 4.0) << kind.name;
+    EXPECT_LE(per_byte, 2.5) << kind.name;
     EXPECT_EQ(heap_live, before) << kind.name;
     if (answer != nullptr) GlobalFree(answer);
   }
