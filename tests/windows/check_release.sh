@@ -122,15 +122,16 @@ samples/kawari.txt CP932 Shift_JIS
 samples/dic_saori_speech.txt CP932 Shift_JIS
 EOF
 
-# The names each sample defines, which authors' copies call (extended
-# regular expressions on the decoded text).
+# The names each sample defines, which authors' copies call, and the
+# registration lines its header shows (extended regular expressions on the
+# decoded text).
 while IFS='|' read -r name pattern; do
   [ -f "$work/text/$name" ] || continue
   grep -Eq "$pattern" "$work/text/$name" || fail "$name defines nothing like /$pattern/"
 done <<'EOF'
 samples/yaya.dic|^SpeechSay$
 samples/yaya.dic|^SpeechSave$
-samples/kawari.txt|^speech\.regist :
+samples/kawari.txt|^#   saori : saori_speech\.dll, speech$
 samples/kawari.txt|^speech\.hello :
 samples/kawari.txt|^speech\.slowly :
 samples/kawari.txt|^speech\.save :
