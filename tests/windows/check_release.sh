@@ -139,6 +139,10 @@ samples/dic_saori_speech.txt|＠SAORI$
 samples/dic_saori_speech.txt|speech,saori_speech\.dll$
 samples/dic_saori_speech.txt|（speech,[A-Z]+,
 EOF
+# Kawari keeps one of two system.OnLoad entries at random: the ghost has its
+# own, so the sample registers the plug-in in kawari.ini instead.
+[ -f "$work/text/samples/kawari.txt" ] && grep -q '^system\.OnLoad' "$work/text/samples/kawari.txt" &&
+  fail "samples/kawari.txt defines system.OnLoad, which the ghost it goes into has already"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures release check(s) failed" >&2
