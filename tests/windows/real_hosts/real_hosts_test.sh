@@ -22,6 +22,10 @@
 # one process of our own driver (satori_ghosts.exe).
 set -u
 engine=$1 wine_run=$2 hosts=$3 archive=$4 standin=$5 mover=$6 driver=$7 work=$8
+# The hosts run from folders of their own: every path absolute.
+absolute() { case $1 in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$PWD/$1" ;; esac; }
+wine_run=$(absolute "$wine_run") hosts=$(absolute "$hosts") archive=$(absolute "$archive")
+standin=$(absolute "$standin") mover=$(absolute "$mover") driver=$(absolute "$driver") work=$(absolute "$work")
 
 if [ ! -d "$hosts/bin" ]; then
   echo "real-host tests skipped: no script engines in $hosts (set SAORI_REAL_HOSTS to their folder)"
@@ -495,6 +499,7 @@ case $engine in
       "$wine_run" "$driver" "$(winpath "$work/plan" | sed 's/\\$//')" >"$work/out" 2>"$work/err"
      echo $? >"$work/rc")
     [ "$(cat "$work/rc")" = 0 ] || fail "satori_ghosts.exe exited with $(cat "$work/rc"): $(cat "$work/err")"
+    touch "$work/engine.log"
     # One line a request: its value, a tab, its other headers.
     iconv -f CP932 -t UTF-8 "$work/out" | tr -d '\r' | awk '
       /^REQUEST=/ { if (n++) print value "\t" headers; value = ""; headers = "" }
