@@ -143,8 +143,12 @@ satori|utf8|all|talk|こんにちは。|play 100 こんにちは|
 satori|utf8|all|talk|ゆっくり話します。|play 70 ゆっくり話します|
 satori|utf8|all|talk|保存しました。|synthe 100 こんにちは|wav:cwd
 satori|utf8|all|heart||play 100 ハート です|
+satori|utf8-all|all|boot||-|
+satori|utf8-all|all|talk|こんにちは。|play 100 こんにちは|
 satori|utf8-sjis|all|boot||-|
 satori|utf8-sjis|all|talk||-|
+satori|utf8-all-sjis|all|boot||-|
+satori|utf8-all-sjis|all|talk||-|
 EOF
 }
 
@@ -421,19 +425,21 @@ satori_ghost() {
   [ "$ghost" = saori ] && speech_line='speech,saori\saori_speech.dll'
   shown dic_saori_speech.txt "   ＠SAORI"
   shown dic_saori_speech.txt "   $speech_line"
+  # A ghost that reads its dictionaries as UTF-8, by either setting the
+  # sample names; the sample re-saved as UTF-8 there, unless the ghost's name
+  # ends in -sjis.
   case $ghost in
-    utf8*)
-      charset=UTF-8
-      printf 'is_utf8_dic,true\r\n' >"$dir/satori_bootconf.txt"
-      shown dic_saori_speech.txt is_utf8_dic
-      ;;
+    utf8-all*) charset=UTF-8 utf8_setting=is_utf8_all ;;
+    utf8*) charset=UTF-8 utf8_setting=is_utf8_dic ;;
   esac
-  # The sample as shipped; re-saved as UTF-8 for a ghost that reads UTF-8.
-  if [ "$ghost" = utf8 ]; then
-    iconv -f CP932 -t UTF-8 "$samples/dic_saori_speech.txt" >"$dir/dic_saori_speech.txt"
-  else
-    cp "$samples/dic_saori_speech.txt" "$dir/"
+  if [ "$charset" = UTF-8 ]; then
+    shown dic_saori_speech.txt "$utf8_setting"
+    printf '%s,true\r\n' "$utf8_setting" >"$dir/satori_bootconf.txt"
   fi
+  case $charset/$ghost in
+    */*-sjis | CP932/*) cp "$samples/dic_saori_speech.txt" "$dir/" ;;
+    *) iconv -f CP932 -t UTF-8 "$samples/dic_saori_speech.txt" >"$dir/dic_saori_speech.txt" ;;
+  esac
   printf '＠SAORI\r\n%s\r\nmover,file_mover.dll\r\n' "$speech_line" | iconv -f UTF-8 -t "$charset" >"$dir/satori_conf.txt"
   {
     satori_harness
