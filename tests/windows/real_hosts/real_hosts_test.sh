@@ -308,24 +308,23 @@ OnMove
 	"moved " + FUNCTIONEX("file_mover.dll", reference[0], reference[1])
 }
 EOF
-  request_charset=$charset
   n=0
   steps "$ghost" >"$dir.steps"
   : >"$dir.map"
   while read -r kind a b; do
     n=$((n + 1))
     case $kind in
-      call) id=OnCall refs="$b" echo_row=$a ;;
+      call) id=OnCall refs="$b" row_of=$a ;;
       move) id=OnMove refs="$a
-$b" echo_row=- ;;
+$b" row_of=- ;;
     esac
     {
-      printf 'GET SHIORI/3.0\r\nCharset: %s\r\nSender: SSP\r\nSecurityLevel: local\r\nID: %s\r\n' "$request_charset" "$id"
+      printf 'GET SHIORI/3.0\r\nCharset: %s\r\nSender: SSP\r\nSecurityLevel: local\r\nID: %s\r\n' "$charset" "$id"
       i=0
       printf '%s\n' "$refs" | while read -r ref; do printf 'Reference%d: %s\r\n' "$i" "$ref"; i=$((i + 1)); done
       printf '\r\n'
     } >"$dir.req$n"
-    echo "$echo_row" >>"$dir.map"
+    echo "$row_of" >>"$dir.map"
   done <"$dir.steps"
   requests=
   i=1
