@@ -122,15 +122,16 @@ samples/kawari.txt CP932 Shift_JIS
 samples/dic_saori_speech.txt CP932 Shift_JIS
 EOF
 
-# The names each sample defines, which authors' copies call (extended
-# regular expressions on the decoded text).
+# The names each sample defines, which authors' copies call, and the
+# registration lines its header shows (extended regular expressions on the
+# decoded text).
 while IFS='|' read -r name pattern; do
   [ -f "$work/text/$name" ] || continue
   grep -Eq "$pattern" "$work/text/$name" || fail "$name defines nothing like /$pattern/"
 done <<'EOF'
 samples/yaya.dic|^SpeechSay$
 samples/yaya.dic|^SpeechSave$
-samples/kawari.txt|^speech\.regist :
+samples/kawari.txt|^#   saori : saori_speech\.dll, speech$
 samples/kawari.txt|^speech\.hello :
 samples/kawari.txt|^speech\.slowly :
 samples/kawari.txt|^speech\.save :
@@ -138,6 +139,10 @@ samples/dic_saori_speech.txt|＠SAORI$
 samples/dic_saori_speech.txt|speech,saori_speech\.dll$
 samples/dic_saori_speech.txt|（speech,[A-Z]+,
 EOF
+# Kawari keeps one of two system.OnLoad entries at random: the ghost has its
+# own, so the sample registers the plug-in in kawari.ini instead.
+[ -f "$work/text/samples/kawari.txt" ] && grep -q '^system\.OnLoad' "$work/text/samples/kawari.txt" &&
+  fail "samples/kawari.txt defines system.OnLoad, which the ghost it goes into has already"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures release check(s) failed" >&2
