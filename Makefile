@@ -31,9 +31,9 @@ windows: deps
 wine-prefix: deps
 	@scripts/wine-prefix
 
-test: native windows wine-prefix
-	cd build/native && ctest --output-on-failure -j $(JOBS)
-	cd build/windows && ../../cmake/wine-session ctest --output-on-failure -j $(JOBS)
+# Wine's prefix is made ready while the trees build (scripts/run-tests).
+test: deps
+	@MAKE="$(MAKE)" JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-tests
 
 demo: windows wine-prefix
 	@cmake/wine-session scripts/demo
