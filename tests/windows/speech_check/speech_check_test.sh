@@ -220,6 +220,22 @@ check engine complete 3 AquesTalk.dll <<END
 $NO_PLUGIN
 END
 
+# The plug-in saved under another name is still the plug-in: its exports say so.
+lay renamed "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll" \
+  "$plugin=speech.dll"
+rm "$work/renamed/saori_speech.dll"
+check renamed renamed 0 speech.dll <<END
+○ プラグイン：{D}\\speech.dll（バージョン $version）
+$F
+$S
+$S_OK
+$DA
+$DA_OK
+$LOADED
+$VERSION
+$GOOD
+END
+
 # A folder whose name the system's code page (1252 here, 932 on a Japanese
 # system) cannot hold: a host passes it changed, and the plug-in finds no
 # engine there.
@@ -263,7 +279,7 @@ expected="cannot use --wav" usage --wav out.wav
 expected="cannot use --speed" usage --speed 120
 
 stop_tool_host
-for tag in complete createwav missing similar below header refused empty ghost engine lossy not-ready; do
+for tag in complete createwav missing similar below header refused empty ghost engine renamed lossy not-ready; do
   compare $tag
 done
 ls -R "$work/complete" | cmp -s - "$work/before" || fail "complete: the folder changed"
