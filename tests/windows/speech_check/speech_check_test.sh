@@ -221,9 +221,8 @@ $NO_PLUGIN
 END
 
 # The plug-in saved under another name is still the plug-in: its exports say so.
-lay renamed "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll" \
-  "$plugin=speech.dll"
-rm "$work/renamed/saori_speech.dll"
+lay renamed "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
+mv "$work/renamed/saori_speech.dll" "$work/renamed/speech.dll"
 check renamed renamed 0 speech.dll <<END
 ○ プラグイン：{D}\\speech.dll（バージョン $version）
 $F
