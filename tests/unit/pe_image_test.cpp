@@ -110,6 +110,7 @@ const Case cases[] = {
     // What no real DLL has, the crafted image first: 65,536 names, each the
     // same run of 1 MiB. Read no further, whichever bound it passes.
     {"CraftedHugeNames", importing(65536, std::string(1 << 20, 'A')), PeImage::not_a_dll, {}},
+    {"NameLongerThanAnyDll", importing(1, longest + 'a'), PeImage::not_a_dll, {}},
     {"MoreSectionsThanAnyDll", [](Image& i) { i.put(Image::pe + 6, 2, PeLimits::sections + 1); }, PeImage::not_a_dll,
      {}},
     {"MoreNamesThanAnyDll", importing(PeLimits::names + 1, "a.dll"), PeImage::not_a_dll, {}},
