@@ -353,10 +353,12 @@ std::wstring version_value(const std::vector<char>& data, const wchar_t* name) {
   return std::wstring(value, std::find(value, value + length, L'\0'));
 }
 
-// The plug-in's version, or empty when the file is not the plug-in.
+// The plug-in's version, or empty when the file is not the plug-in. Its
+// resource takes a few hundred bytes; a far larger one is another file's.
 std::wstring plugin_version(const std::wstring& path) {
   DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size > 64 * 1024) size = 0;
   std::vector<char> data(size);
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;

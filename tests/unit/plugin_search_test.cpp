@@ -15,21 +15,20 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-// Folders as paths ending in a backslash, each with the names of the
-// folders in it; the plug-ins as the paths of files.
+// Folders (paths ending in a backslash) with the names of the folders in
+// them, and the plug-ins' paths.
 struct Tree {
   std::map<std::wstring, std::vector<std::wstring>> folders;
   std::set<std::wstring> plugins;
 
-  // Adds a file or folder path ("a\b\" or "a\b\file") and the folders on its way.
+  // A folder or a plug-in, and the folders on its way.
   void add(const std::wstring& path) {
-    for (std::size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
-      const std::wstring folder = path.substr(0, at + 1);
-      if (folders.count(folder) == 1) continue;
-      folders[folder];
-      const std::size_t start = folder.find_last_of(L'\\', folder.size() - 2);
-      const std::wstring parent = start == std::wstring::npos ? L"" : folder.substr(0, start + 1);
-      folders[parent].push_back(folder.substr(parent.size(), folder.size() - parent.size() - 1));
+    for (std::size_t end = path.find(L'\\'), start = 0; end != std::wstring::npos;
+         start = end + 1, end = path.find(L'\\', start)) {
+      if (folders.count(path.substr(0, end + 1)) == 0) {
+        folders[path.substr(0, start)].push_back(path.substr(start, end - start));
+        folders[path.substr(0, end + 1)];
+      }
     }
     if (path.back() != L'\\') plugins.insert(path);
   }
@@ -58,8 +57,8 @@ TEST(PluginSearchTest, FindsThePluginFromTheBasewaresFolderInEveryLayout) {
 }
 
 TEST(PluginSearchTest, StopsAtItsBoundOfFoldersAndSaysSo) {
-  // The bound's worth of folders, the one given among them, and then the
-  // one holding the plug-in: the search stops before it.
+  // The folder given and the bound's worth of folders in it but one, then
+  // the plug-in's: the search stops before it.
   Tree tree;
   for (std::size_t k = 1; k < PluginSearch::most_folders; ++k) tree.add(L"drive\\" + std::to_wstring(k) + L"\\");
   tree.add(L"drive\\z\\saori_speech.dll");
