@@ -1,23 +1,34 @@
 // What a file's own header says it is: a Windows DLL, for which processor,
-// and for a 32-bit x86 one the DLLs it imports from and the names it
-// exports. Read from the file's bytes alone, without the system's loader,
-// so a damaged or foreign file is described and never run. Every read is
-// checked against the bytes' end.
+// and for a 32-bit x86 one the DLLs it imports from. Read from the file's
+// bytes alone, without the system's loader, so a damaged or foreign file is
+// described and never run. Every read is checked against the bytes' end,
+// and what is taken from one file is bounded: a file whose tables go beyond
+// what any DLL holds is read no further and counts as no DLL, in a time and
+// memory that do not grow with what its tables claim.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace speech_check {
 
 struct PeImage {
+  // not_a_dll: no Windows DLL, or one whose tables no real DLL has.
   enum Kind { not_a_dll, x86, bits_64, other_processor } kind = not_a_dll;
   std::vector<std::string> imports;  // the DLLs imported from
-  std::vector<std::string> exports;  // the names exported
+};
+
+// What a real DLL stays within: Windows' loader takes at most 96 sections;
+// an imported DLL's name is a file name, at most MAX_PATH; a DLL imports
+// from tens of DLLs, not thousands.
+struct PeLimits {
+  static constexpr std::uint32_t sections = 96;
+  static constexpr std::size_t name_length = 260;
+  static constexpr std::size_t names = 1024;
+  static constexpr std::size_t name_bytes = 64 * 1024;  // all names together
 };
 
 inline PeImage read_pe_image(const char* data, std::size_t size) {
@@ -44,6 +55,7 @@ inline PeImage read_pe_image(const char* data, std::size_t size) {
       return image;
     default: image.kind = PeImage::other_processor; return image;
   }
+  if (sections > PeLimits::sections) return PeImage{};
 
   // The data directories of a PE32 image; addresses are mapped to file
   // offsets through the section table. An address no section holds maps
@@ -61,30 +73,24 @@ inline PeImage read_pe_image(const char* data, std::size_t size) {
     }
     return size;
   };
-  // A name ends at its zero byte or at the end of the bytes.
-  const auto name_at = [&](std::size_t at) {
-    const std::size_t length = at < size ? std::find(data + at, data + size, '\0') - (data + at) : 0;
-    return std::string(at < size ? data + at : data, length);
-  };
-  // No real table is this long; a damaged one stops here.
-  constexpr std::uint32_t most_entries = 1 << 16;
 
-  if (directories >= 1) {
-    const std::size_t directory = offset_of(number(optional + 96, 4));
-    const std::uint32_t names = std::min(number(directory + 24, 4), most_entries);
-    const std::size_t name_table = offset_of(number(directory + 32, 4));
-    for (std::uint32_t k = 0; directory < size && k < names; ++k) {
-      const std::size_t name = offset_of(number(name_table + 4 * std::size_t{k}, 4));
-      if (name >= size) break;
-      image.exports.push_back(name_at(name));
-    }
-  }
+  // Each import descriptor names a DLL; a zero name address ends the
+  // table. A name ends at its zero byte or at the end of the bytes, and is
+  // looked for no further than the longest name there is.
   if (directories >= 2) {
     std::size_t descriptor = offset_of(number(optional + 104, 4));
-    for (std::uint32_t k = 0; k < most_entries && number(descriptor + 12, 4) != 0; ++k, descriptor += 20) {
+    std::size_t taken = 0;
+    for (; number(descriptor + 12, 4) != 0; descriptor += 20) {
       const std::size_t name = offset_of(number(descriptor + 12, 4));
       if (name >= size) break;
-      image.imports.push_back(name_at(name));
+      const char* const end = data + std::min(size, name + PeLimits::name_length + 1);
+      const std::size_t length = std::find(data + name, end, '\0') - (data + name);
+      taken += length;
+      if (length > PeLimits::name_length || image.imports.size() == PeLimits::names ||
+          taken > PeLimits::name_bytes) {
+        return PeImage{};
+      }
+      image.imports.emplace_back(data + name, length);
     }
   }
   return image;

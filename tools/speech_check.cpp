@@ -18,12 +18,16 @@
 #include "engine/engine_binding.h"
 #include "platform/dynamic_library.h"
 #include "tools/pe_image.h"
+#include "tools/plugin_search.h"
 #include "tools/speech_check_texts.h"
 #include "tools/tool_support.h"
 #include "tools/tools.h"
 
 #ifndef SPEECH_CHECK_PLUGIN_FILE
 #error "SPEECH_CHECK_PLUGIN_FILE must name the plug-in's DLL"
+#endif
+#ifndef SPEECH_CHECK_PRODUCT_NAME
+#error "SPEECH_CHECK_PRODUCT_NAME must be the product name in the plug-in's version resource"
 #endif
 
 namespace speech_check {
@@ -181,6 +185,13 @@ std::vector<std::wstring> names_in(const std::wstring& folder, const std::wstrin
   return names;
 }
 
+// The folder holding `folder`, both ending in a backslash; empty for a
+// drive's root.
+std::wstring folder_above(const std::wstring& folder) {
+  const std::size_t last = folder.size() < 2 ? std::wstring::npos : folder.find_last_of(L'\\', folder.size() - 2);
+  return last == std::wstring::npos ? std::wstring() : folder.substr(0, last + 1);
+}
+
 bool read_file(const std::wstring& path, std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -244,7 +255,8 @@ bool holds(const std::wstring& text, const std::wstring& part) {
 // What is in the folder instead of a missing library: files named as the
 // library with something added ("AquesTalk (1).dll", "AquesTalk.dll.txt"),
 // but not another library of the engine under such a name, and the library
-// in a folder one below.
+// in the folder one above (the plug-in moved into saori\ without it) or in
+// a folder one below.
 void report_instead(Report& report, const std::wstring& folder, const std::wstring& name,
                     const std::vector<std::wstring>& engine_names) {
   const std::size_t dot = name.rfind(L'.');
@@ -260,6 +272,8 @@ void report_instead(Report& report, const std::wstring& folder, const std::wstri
       report.line(Text::similar_name, {similar, name});
     }
   }
+  const std::wstring above = folder_above(folder);
+  if (!above.empty() && is_file(above + name)) report.line(Text::one_folder_above, {above + name});
   for (const std::wstring& below : names_in(folder, L"*", true)) {
     if (is_file(folder + below + L"\\" + name)) report.line(Text::one_folder_below, {below + L"\\" + name});
   }
@@ -323,15 +337,35 @@ void check_engine(Report& report, const std::string& directory, const std::wstri
 
 // The plug-in ----------------------------------------------------------------
 
-std::wstring version_of(const std::wstring& path) {
+// The plug-in is told from any other DLL by what only it carries: its
+// version resource, with the original file name and the product name its
+// build writes. A ghost's script engine (every SHIORI) exports load,
+// request and unload as the plug-in does, and sits in the same folder; a
+// renamed plug-in keeps its resource. The resource is read as data (the
+// system maps the file without running any of its code).
+std::wstring version_value(const std::vector<char>& data, const wchar_t* name) {
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+  if (!VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || value == nullptr) {
+    return {};
+  }
+  return std::wstring(value, std::find(value, value + length, L'\0'));
+}
+
+// The plug-in's version, or empty when the file is not the plug-in. Its
+// resource takes a few hundred bytes; a far larger one is another file's.
+std::wstring plugin_version(const std::wstring& path) {
   DWORD handle = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size > 64 * 1024) size = 0;
   std::vector<char> data(size);
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
   if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
       !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
-      length < sizeof *info) {
+      length < sizeof *info || version_value(data, L"OriginalFilename") != widen(SPEECH_CHECK_PLUGIN_FILE) ||
+      version_value(data, L"ProductName") != widen(SPEECH_CHECK_PRODUCT_NAME)) {
     return {};
   }
   std::wstring version = std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
@@ -495,34 +529,13 @@ std::wstring plugin_path(const std::wstring& target) {
   return full + plugin_file_name();
 }
 
-// A file given under another name than the plug-in's is taken for the
-// plug-in only when it exports what a SAORI plug-in does.
-bool is_other_file(const std::wstring& path) {
-  const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-  if (CompareStringOrdinal(name.c_str(), -1, plugin_file_name().c_str(), -1, TRUE) == CSTR_EQUAL) return false;
-  const PeImage image = read_image(path);
-  for (const char* entry : {"load", "request", "unload"}) {
-    if (std::find(image.exports.begin(), image.exports.end(), entry) == image.exports.end()) return true;
-  }
-  return false;
-}
-
-// The plug-in wherever it is in `folder` or a few folders below it (a
-// ghost's own folder, say): a few of them at most, looked for in a few
-// thousand folders at most (a whole drive may be given).
-void find_plugins(const std::wstring& folder, int depth, int& folders_left, std::vector<std::wstring>& found) {
-  if (found.size() == 8 || folders_left-- <= 0) return;
-  if (is_file(folder + plugin_file_name())) found.push_back(folder + plugin_file_name());
-  if (depth == 0) return;
-  for (const std::wstring& below : names_in(folder, L"*", true)) find_plugins(folder + below + L"\\", depth - 1, folders_left, found);
-}
-
 // With no plug-in to check: where there is one, and what to give instead.
 void report_no_plugin(Report& report, const std::wstring& folder) {
-  std::vector<std::wstring> found;
-  int folders_left = 4000;
-  find_plugins(folder, 4, folders_left, found);
-  for (const std::wstring& path : found) report.line(Text::plugin_found, {path});
+  const PluginSearch search = search_plugins(
+      folder, plugin_file_name(), [](const std::wstring& path) { return names_in(path, L"*", true); },
+      [](const std::wstring& path) { return is_file(path) && !plugin_version(path).empty(); });
+  for (const std::wstring& path : search.found) report.line(Text::plugin_found, {path});
+  if (search.stopped) report.line(Text::search_stopped, {std::to_wstring(PluginSearch::most_folders)});
   report.line(Text::verdict_no_plugin, {plugin_file_name()});
 }
 
@@ -571,17 +584,15 @@ int run_words(const std::vector<std::wstring>& words) {
     report_no_plugin(report, folder);
     return finish(report);
   }
-  if (is_other_file(plugin)) {
+  // Nothing but the plug-in is ever loaded: another DLL's code may do
+  // anything, a script engine's load its ghost's dictionaries and logs.
+  const std::wstring version = plugin_version(plugin);
+  if (version.empty()) {
     report.problem(exit_plugin, Text::not_the_plugin, {plugin, plugin_file_name()});
     report_no_plugin(report, folder);
     return finish(report);
   }
-  const std::wstring version = version_of(plugin);
-  if (version.empty()) {
-    report.line(Text::plugin_without_version, {plugin});
-  } else {
-    report.line(Text::plugin, {plugin, version});
-  }
+  report.line(Text::plugin, {plugin, version});
 
   // The folder as a host passes it to load: the plug-in's own, with the
   // trailing backslash, in the system's code page. A character that code

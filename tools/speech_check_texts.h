@@ -11,10 +11,10 @@ namespace speech_check {
 
 enum class Text {
   plugin,
-  plugin_without_version,
   plugin_missing,
   not_the_plugin,
   plugin_found,
+  search_stopped,
   verdict_no_plugin,
   plugin_not_loaded,
   not_a_plugin,
@@ -24,6 +24,7 @@ enum class Text {
   library_bound,
   library_missing,
   similar_name,
+  one_folder_above,
   one_folder_below,
   not_a_dll,
   dll_64_bit,
@@ -57,14 +58,16 @@ inline Translation translation(Text text) {
   switch (text) {
     case Text::plugin:
       return {L"○ プラグイン：{1}（バージョン {2}）", L"[ok] Plug-in: {1} (version {2})"};
-    case Text::plugin_without_version:
-      return {L"○ プラグイン：{1}（バージョン情報なし）", L"[ok] Plug-in: {1} (no version information)"};
     case Text::plugin_missing:
       return {L"× プラグインがありません：{1}", L"[x] The plug-in is not there: {1}"};
     case Text::not_the_plugin:
       return {L"× {1} は、調べるプラグイン（{2}）ではありません。", L"[x] {1} is not the plug-in to check ({2})."};
     case Text::plugin_found:
       return {L"・プラグインはここにあります：{1}", L"[-] The plug-in is here: {1}"};
+    case Text::search_stopped:
+      return {L"・フォルダが多いので、{1} 個を探したところでやめました。プラグインが見つからないときは、ゴーストのフォルダをドロップしてください。",
+              L"[-] There are many folders: the search stopped after {1} of them. If the plug-in is not found, drop "
+              L"the ghost's folder."};
     case Text::verdict_no_plugin:
       return {L"判定：{1} か、それがあるフォルダを、speech-check.exe の上にドロップしてください。",
               L"Verdict: drop {1} or its folder on speech-check.exe."};
@@ -93,12 +96,16 @@ inline Translation translation(Text text) {
     case Text::similar_name:
       return {L"・似た名前のファイル「{1}」があります。これがエンジンなら、名前を「{2}」に変えてください。",
               L"[-] A file with a similar name is there: \"{1}\". If it is the engine, rename it to \"{2}\"."};
+    case Text::one_folder_above:
+      return {L"・一つ上のフォルダに「{1}」があります。プラグインと同じフォルダに移してください。",
+              L"[-] One folder above there is \"{1}\". Move it into the plug-in's folder."};
     case Text::one_folder_below:
       return {L"・一つ下のフォルダに「{1}」があります。プラグインと同じフォルダに移してください。",
               L"[-] One folder below there is \"{1}\". Move it into the plug-in's folder."};
     case Text::not_a_dll:
-      return {L"× {1} は Windows の DLL ではありません。エンジンの配布元から入手し直してください。",
-              L"[x] {1} is not a Windows DLL. Get it again from the engine's distributor."};
+      return {L"× {1} は Windows の DLL として読み取れません（DLL ではないか、壊れています）。エンジンの配布元から入手し直してください。",
+              L"[x] {1} cannot be read as a Windows DLL (it is none, or it is damaged). Get it again from the engine's "
+              L"distributor."};
     case Text::dll_64_bit:
       return {L"× {1} は 64 ビット版の DLL です。プラグインは 32 ビットなので、32 ビット版のエンジンが必要です。",
               L"[x] {1} is a 64-bit DLL. The plug-in is 32-bit and needs the 32-bit engine."};
@@ -165,8 +172,8 @@ inline Translation translation(Text text) {
           L"\n"
           L"終了コード（問題がいくつかあるときは、最初に表示したものの番号）：\n"
           L"  0  問題なし\n"
-          L"  3  プラグインがない、読み込めない、SAORI のプラグインではない、または\n"
-          L"     フォルダの名前をプラグインに伝えられない\n"
+          L"  3  プラグインがない、指定したファイルがプラグインではない、読み込めない、\n"
+          L"     またはフォルダの名前をプラグインに伝えられない\n"
           L"  4  エンジンの DLL がフォルダにない\n"
           L"  5  エンジンの DLL が 32 ビット版の Windows の DLL ではない（64 ビット版など）\n"
           L"  6  Windows がエンジンの DLL を読み込めなかった\n"
@@ -193,8 +200,8 @@ inline Translation translation(Text text) {
           L"\n"
           L"Exit status (with several problems, that of the first one reported):\n"
           L"  0  no problem\n"
-          L"  3  the plug-in is missing, does not load, is no SAORI plug-in, or its\n"
-          L"     folder's name cannot be passed to it\n"
+          L"  3  the plug-in is missing, the file given is not it, it does not load, or\n"
+          L"     its folder's name cannot be passed to it\n"
           L"  4  an engine DLL is missing from the folder\n"
           L"  5  an engine DLL is no 32-bit Windows DLL (a 64-bit one, say)\n"
           L"  6  Windows refused to load an engine DLL\n"

@@ -32,15 +32,25 @@ inline std::vector<std::wstring> command_line_words() {
 
 // The text in the code page. `lossy` is set when some character has no
 // place there and went out as the code page's default character; best-fit
-// look-alikes are refused so that such a loss is always seen.
+// look-alikes are refused so that such a loss is always seen. CP_ACP is the
+// system's code page, which is UTF-8 where "Unicode UTF-8 for worldwide
+// language support" is turned on, and the flags go by the code page it
+// stands for: UTF-8 takes neither of them (Windows refuses the call), and
+// only a lone surrogate has no place there, going out as U+FFFD.
 inline std::string encode(const std::wstring& text, UINT code_page, bool& lossy) {
   if (text.empty()) return {};
+  if (code_page == CP_ACP) code_page = GetACP();
   const int length = static_cast<int>(text.size());
   const bool utf8 = code_page == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL used_default = FALSE;
   BOOL* used = utf8 ? nullptr : &used_default;
-  const int needed = WideCharToMultiByte(code_page, flags, text.data(), length, nullptr, 0, nullptr, used);
+  int needed = WideCharToMultiByte(code_page, flags, text.data(), length, nullptr, 0, nullptr, used);
+  if (needed <= 0 && utf8) {
+    used_default = TRUE;  // a lone surrogate
+    flags = 0;
+    needed = WideCharToMultiByte(code_page, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  }
   if (needed <= 0) {
     lossy = true;
     return {};

@@ -183,17 +183,19 @@ INSTANTIATE_TEST_SUITE_P(
                     MalformedCase{"LeadingEmptyLine", "\r\nGET Version SAORI/1.0\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// What the plug-in takes from a host's block holding `text` and then `rest`:
-// through load, the directory it keeps; through request, the text that
-// reaches the engine. Never more than the stated length, nor than the block
-// holds where the allocator can tell (AddressSanitizer sees any byte read
-// past the block); nothing for a negative length.
+// What the plug-in takes from a host's block holding `text` and then `rest`
+// (or from an empty block): through load, the directory it keeps; through
+// request, the text that reaches the engine. Never more than the stated
+// length, nor than the block holds where the allocator can tell
+// (AddressSanitizer sees any byte read past the block); nothing for a
+// negative length.
 struct BlockCase {
   const char* name;
   std::string rest;
   std::int32_t length;
   bool size_known;
   bool taken;  // the whole text, or nothing
+  bool empty_block = false;
 };
 
 TEST_F(PluginTest, TakesTheStatedBytesThatTheBlockHolds) {
@@ -207,17 +209,20 @@ TEST_F(PluginTest, TakesTheStatedBytesThatTheBlockHolds) {
       {"a block whose size cannot be told", "def", size, false, true},
       {"a negative length", "", -1, true, false},
       {"a length of zero", "", 0, true, false},
+      // A size of 0 is a size told, not one that cannot be.
+      {"a zero-byte block with a length", "", size, true, false, true},
   };
   for (const BlockCase& c : cases) {
     SCOPED_TRACE(c.name);
     memory_.sizes_known = c.size_known;
-    plugin_load(state_, platform_, memory_.block_of(text, c.rest), c.length);
+    const auto block = [&] { return c.empty_block ? memory_.block_of("") : memory_.block_of(text, c.rest); };
+    plugin_load(state_, platform_, block(), c.length);
     EXPECT_EQ(state_.directory, c.taken ? text : "");
 
     ASSERT_EQ(load("C:\\ghost\\"), 1);
     testing_support::reset_fake_engine();
     std::int32_t length = c.length;
-    HostBlock answer = plugin_request(state_, platform_, memory_.block_of(text, c.rest), &length);
+    HostBlock answer = plugin_request(state_, platform_, block(), &length);
     EXPECT_EQ(answer != nullptr, c.taken);
     EXPECT_EQ(fake_engine().last_text, c.taken ? "abc" : "");
     if (answer != nullptr) memory_.release(answer);

@@ -24,17 +24,22 @@ add_custom_command(OUTPUT ${dll_64_bit}
   VERBATIM)
 add_custom_target(speech_check_64_bit ALL DEPENDS ${dll_64_bit})
 
-# A plug-in whose load answers 0 whatever it finds.
+# A plug-in whose load answers 0 whatever it finds; it carries the plug-in's
+# version resource, by which the check knows the plug-in. Without it, as
+# built for saori-call's tests, it plays a ghost's script engine, which
+# exports what a plug-in does.
 add_library(speech_check_not_ready SHARED ${CMAKE_CURRENT_LIST_DIR}/saori_call/echo_plugin.cpp)
 target_compile_definitions(speech_check_not_ready PRIVATE ECHO_LOAD_ANSWER=FALSE)
 set_target_properties(speech_check_not_ready PROPERTIES PREFIX "" OUTPUT_NAME speech_check_not_ready)
 saori_static_runtime(speech_check_not_ready)
+saori_version_resource(speech_check_not_ready saori_speech.dll "A plug-in that is not ready, for tests")
 
 add_test(NAME speech_check_situations
   COMMAND sh ${speech_check_dir}/speech_check_test.sh ${PROJECT_SOURCE_DIR}/cmake/wine-run
           $<TARGET_FILE:speech-check> $<TARGET_FILE:tool_host> $<TARGET_FILE:saori_speech> ${SAORI_STANDIN_DIR}
           $<TARGET_FILE:speech_check_needs_support> ${dll_64_bit}
-          ${CMAKE_CURRENT_BINARY_DIR}/speech_check ${PROJECT_VERSION} $<TARGET_FILE:speech_check_not_ready>)
+          ${CMAKE_CURRENT_BINARY_DIR}/speech_check ${PROJECT_VERSION} $<TARGET_FILE:speech_check_not_ready>
+          $<TARGET_FILE:saori_call_echo_plugin>)
 # Wine reads the command line in the locale's encoding: UTF-8 here.
 # Two program starts: the tool host and the program itself.
 set_tests_properties(speech_check_situations PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" TIMEOUT 900)

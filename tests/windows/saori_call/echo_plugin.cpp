@@ -14,6 +14,8 @@
 // Blocks that are not the host's GMEM_FIXED blocks of at least the stated
 // length turn the answer into "SAORI/1.0 500 Bad Block". Built with
 // ECHO_LOAD_ANSWER=FALSE, its load answers 0 (a plug-in that is not ready).
+// With ECHO_PLUGIN_ATTACHED naming a file, attaching to a process makes
+// that file, so that a test sees whether any of its code ran.
 #include <windows.h>
 
 #include <cstring>
@@ -57,6 +59,16 @@ bool header(const std::string& request, const char* name, std::string& value) {
 }
 
 }  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"ECHO_PLUGIN_ATTACHED", path, MAX_PATH);
+  if (reason == DLL_PROCESS_ATTACH && length > 0 && length < MAX_PATH) {
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+  return TRUE;
+}
 
 extern "C" {
 

@@ -2,6 +2,7 @@
 # Tests of speech-check.exe, run natively by CTest:
 #   sh speech_check_test.sh WINE_RUN CHECK_EXE TOOL_HOST_EXE PLUGIN_DLL
 #      STANDIN_DIR NEEDS_SUPPORT_DLL DLL_64_BIT WORK VERSION NOT_READY_DLL
+#      ECHO_DLL
 # One folder per situation is laid out under WORK; the check runs on it and
 # its report (Shift_JIS, CR LF) must be exactly the expected text, written
 # here in UTF-8 and converted by iconv, and its exit status the expected one.
@@ -9,7 +10,7 @@
 # shipped program itself.
 set -u
 wine_run=$1 check=$2 tool_host_exe=$3 plugin=$4 standin=$5 needs_support=$6 dll_64_bit=$7 work=$8 version=$9
-not_ready=${10}
+not_ready=${10} echo_dll=${11}
 rm -rf "$work" && mkdir -p "$work" || exit 1
 . "$(dirname "$0")/../tool_host.sh"
 start_tool_host "$wine_run" "$tool_host_exe" "$work" || exit 1
@@ -34,8 +35,9 @@ lay() {
 # check TAG FOLDER EXIT [ARGS...]: runs the check on FOLDER (from inside
 # it); its report must be the text on standard input, where {D} stands for
 # the folder's Windows path, and its exit status EXIT. With program=1 the
-# shipped program runs, as Wine hands it a UTF-8 command line.
-program=0
+# shipped program runs, as Wine hands it a UTF-8 command line. The run's
+# environment gets $variable (NAME=VALUE), by default the stand-in's log.
+program=0 variable=
 check() {
   tag=$1 folder=$work/$2 path=$(windows_path "$work/$2" | sed 's/\\/\\\\/g')
   # Shift_JIS has no ♡: the report holds a ? in its place.
@@ -48,7 +50,7 @@ check() {
     rc=$?
   else
     run_tool speech-check "$folder" "" "$work/$tag.out" "$work/$tag.err" \
-      "AQUESTALK_STANDIN_LOG=${AQUESTALK_STANDIN_LOG:-}" "$@"
+      "${variable:-AQUESTALK_STANDIN_LOG=${AQUESTALK_STANDIN_LOG:-}}" "$@"
   fi
   echo "$rc" >"$work/$tag.rc"
 }
@@ -176,7 +178,7 @@ check header header 5 <<END
 $P
 $F
 $S
-× AquesTalk.dll は Windows の DLL ではありません。エンジンの配布元から入手し直してください。
+× AquesTalk.dll は Windows の DLL として読み取れません（DLL ではないか、壊れています）。エンジンの配布元から入手し直してください。
 $DA
 × AquesTalkDa.dll は 64 ビット版の DLL です。プラグインは 32 ビットなので、32 ビット版のエンジンが必要です。
 $NOT_LOADED
@@ -220,7 +222,8 @@ check engine complete 3 AquesTalk.dll <<END
 $NO_PLUGIN
 END
 
-# The plug-in saved under another name is still the plug-in: its exports say so.
+# The plug-in saved under another name is still the plug-in: its version
+# resource says so.
 lay renamed "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll"
 mv "$work/renamed/saori_speech.dll" "$work/renamed/speech.dll"
 check renamed renamed 0 speech.dll <<END
@@ -248,11 +251,46 @@ $VERSION
 $BAD
 END
 
+# A ghost's script engine beside the plug-in exports load, request and
+# unload as the plug-in does; given it, the check names it as no plug-in
+# and runs none of its code.
+lay shiori "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll" "$echo_dll=yaya.dll"
+variable="ECHO_PLUGIN_ATTACHED=$(windows_path "$work/shiori.attached")"
+check shiori shiori 3 yaya.dll <<END
+× {D}\\yaya.dll は、調べるプラグイン（saori_speech.dll）ではありません。
+・プラグインはここにあります：{D}\\saori_speech.dll
+$NO_PLUGIN
+END
+variable=
+
+# The baseware's own folder given, the plug-in five folders down in a
+# ghost's saori folder, the engine left one folder above it.
+lay base/ghost/g/ghost/master/saori "$complete/AquesTalk.dll=../AquesTalk.dll" \
+  "$complete/AquesTalkDa.dll=../AquesTalkDa.dll"
+check baseware base 3 <<END
+× プラグインがありません：{D}\\saori_speech.dll
+・プラグインはここにあります：{D}\\ghost\\g\\ghost\\master\\saori\\saori_speech.dll
+$NO_PLUGIN
+END
+check above base/ghost/g/ghost/master 4 saori <<END
+○ プラグイン：{D}\\saori\\saori_speech.dll（バージョン $version）
+・ベースウェアがプラグインに伝えるフォルダ：{D}\\saori\\
+・AquesTalk.dll を探す場所：{D}\\saori\\AquesTalk.dll
+$S_MISSING
+・一つ上のフォルダに「{D}\\AquesTalk.dll」があります。プラグインと同じフォルダに移してください。
+・AquesTalkDa.dll を探す場所：{D}\\saori\\AquesTalkDa.dll
+× AquesTalkDa.dll がありません。プラグインと同じフォルダに置いてください。
+・一つ上のフォルダに「{D}\\AquesTalkDa.dll」があります。プラグインと同じフォルダに移してください。
+$NOT_LOADED
+$VERSION
+$BAD
+END
+
 # The engine complete, and yet the plug-in's load answers 0.
 lay not-ready "$complete/AquesTalk.dll=AquesTalk.dll" "$complete/AquesTalkDa.dll=AquesTalkDa.dll" \
   "$not_ready=saori_speech.dll"
 check not-ready not-ready 8 <<END
-○ プラグイン：{D}\\saori_speech.dll（バージョン情報なし）
+$P
 $F
 $S
 $S_OK
@@ -278,9 +316,11 @@ expected="cannot use --wav" usage --wav out.wav
 expected="cannot use --speed" usage --speed 120
 
 stop_tool_host
-for tag in complete createwav missing similar below header refused empty ghost engine renamed lossy not-ready; do
+for tag in complete createwav missing similar below header refused empty ghost engine renamed shiori baseware above \
+  lossy not-ready; do
   compare $tag
 done
+[ -e "$work/shiori.attached" ] && fail "shiori: the script engine's code ran"
 ls -R "$work/complete" | cmp -s - "$work/before" || fail "complete: the folder changed"
 [ "$(grep -c '^attach' "$work/engine.log")" -eq 4 ] && [ "$(grep -c '^detach' "$work/engine.log")" -eq 4 ] ||
   fail "complete: the engine was not loaded twice and given back: $(cat "$work/engine.log")"
