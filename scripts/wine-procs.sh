@@ -19,7 +19,8 @@ ancestors() {
 # The process ids whose environment names the prefix $1.
 prefix_pids() {
   own=" $(ancestors | tr '\n' ' ') "
-  for file in $(grep -lzxF "WINEPREFIX=$1" /proc/[0-9]*/environ 2>/dev/null); do
+  # grep runs without WINEPREFIX, so that it does not find itself.
+  for file in $(env -u WINEPREFIX grep -lzxF "WINEPREFIX=$1" /proc/[0-9]*/environ 2>/dev/null); do
     pid=${file#/proc/}
     pid=${pid%/environ}
     case $own in *" $pid "*) ;; *) echo "$pid" ;; esac
@@ -39,7 +40,7 @@ prefix_ticks() {
 # The pid of the Wine server of prefix $1, if one runs.
 prefix_server_pid() {
   for pid in $(prefix_pids "$1"); do
-    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q wineserver && { echo "$pid"; return 0; }
+    tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q wineserver && { echo "$pid"; return 0; }
   done
   return 0
 }

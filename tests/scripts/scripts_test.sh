@@ -88,11 +88,11 @@ row() {
     unset MAKE WINEPREFIX
     export STUB=$dir/stub PATH=$stub:$PATH SAORI_WINE_CACHE=$dir/cache \
       SAORI_APT_PAUSE=0 SAORI_APT_TRIES=2 SAORI_PROBE_32BIT=true \
-      SAORI_PREFIX_LIMIT=20 SAORI_PREFIX_IDLE=5 SAORI_PREFIX_TRIES=2
+      SAORI_PREFIX_LIMIT=20 SAORI_PREFIX_IDLE=3 SAORI_PREFIX_TRIES=2
     eval "$2"
     status=0
     eval "$3" >out 2>&1 || status=$?
-    sleep 1
+    sleep 0.5
     leftover=$(env -u STUB sh -c 'grep -lzF "STUB=$1" /proc/[0-9]*/environ' sh "$dir/stub" 2>/dev/null)
     if [ "$status" -ne "$4" ] || ! eval "$5" || [ -n "$leftover" ] || ls -d cache/making.* >/dev/null 2>&1; then
       echo "FAIL $name: status $status, wanted $4; condition: $5; left:"
