@@ -163,7 +163,7 @@ kawari|saori|plugin|hello|こんにちは。|-|
 kawari|saori|all|hello|こんにちは。|play 100 こんにちは|
 kawari|saori|all|save|保存しました。|synthe 100 こんにちは|wav:cwd
 satori|master|none|boot||-|header:saori_speech.dll: プラグインが存在しません。
-satori|master|none|talk|こんにちは。（speech,PLAYSYNC,こんにちは）|-|
+satori|master|none|talk|こんにちは。（speech,PLAYSYNC,こんにちは）|-|headers:none
 satori|master|none|talk|ゆっくり話します。（speech,PLAYSYNC,ゆっくりはなします,70）|-|
 satori|master|none|talk|保存しました。（speech,CREATEWAV,hello.wav,こんにちは）|-|
 satori|master|none|talk|今日はいい天気ですね。|-|
@@ -180,7 +180,7 @@ satori|master|all|talk|こんにちは。|play 100 こんにちは|
 satori|master|all|talk|ゆっくり話します。|play 70 ゆっくりはなします|
 satori|master|all|talk|保存しました。|synthe 100 こんにちは|wav:cwd
 satori|master|all|talk|{3}今日はいい天気ですね。|synthe 100 きょうはいいてんきですね|voice:3 && header:- speech : 500 Internal Server Error / saori内でのエラー
-satori|master|all|voice 3|{4}夜です。|synthe 100 よるです|voice:4
+satori|master|all|voice 3|{4}夜です。|synthe 100 よるです|voice:4 && headers:none
 satori|master|all|voice 4|{1}雨です。|synthe 130 あめです|voice:1
 satori|master|all|voice 5|{2}雪です。|synthe 100 ゆきです|voice:2
 satori|master|all|hold 3|1|-|
