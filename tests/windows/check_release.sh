@@ -131,13 +131,19 @@ while IFS='|' read -r name pattern; do
 done <<'EOF'
 samples/yaya.dic|^SpeechSay$
 samples/yaya.dic|^SpeechSave$
+samples/yaya.dic|^SpeechVoice$
+samples/yaya.dic|^SpeechVoiceHello$
 samples/kawari.txt|^#   saori : saori_speech\.dll, speech$
 samples/kawari.txt|^speech\.hello :
 samples/kawari.txt|^speech\.slowly :
 samples/kawari.txt|^speech\.save :
+samples/kawari.txt|^speech\.voice :
+samples/kawari.txt|^speech\.voice\.hello :
+samples/kawari.txt|^speech\.voice\.folder :
 samples/dic_saori_speech.txt|＠SAORI$
 samples/dic_saori_speech.txt|speech,saori_speech\.dll$
 samples/dic_saori_speech.txt|（speech,[A-Z]+,
+samples/dic_saori_speech.txt|^＠声を付ける$
 EOF
 # Kawari keeps one of two system.OnLoad entries at random: the ghost has its
 # own, so the sample registers the plug-in in kawari.ini instead.

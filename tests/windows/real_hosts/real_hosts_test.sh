@@ -48,24 +48,36 @@ fail() {
 #   plugin (the plug-in without the engine), all (the three together where
 #   the layout puts them), elsewhere (together, but not where the script's
 #   path points). A change is made just before the call, without reloading.
+# call: a call of the sample (say, talk, ...); voice K, talk K of
+#   voice_talks below, given its voice by the sample; voice-hello, the
+#   sample's own talk with a voice; hold N and release, the test plug-in
+#   holds voice\voiceN.wav open with no sharing (as a baseware playing it
+#   may) and lets it go; hide-voice and show-voice move the voice folder
+#   away and back.
 # the script gets: for YAYA, GETTYPE:value; a final * matches any rest;
-#   - is not checked.
+#   {N} stands for the tag \_v[...] of voice\voiceN.wav, as that engine's
+#   sample writes it; - is not checked.
 # the engine is asked: play|synthe SPEED TEXT, or - for nothing.
-# also: wav:ghost or wav:cwd, the WAV must be hello.wav in the ghost's
-#   folder (ghost\master) or in the host's current folder, with the bytes
-#   the engine made; log:REGEX, a line of YAYA's log; header:TEXT, in
-#   Satori's answer to the baseware.
+# also, items joined by " && ": wav:ghost or wav:cwd, the WAV must be
+#   hello.wav in the ghost's folder (ghost\master) or in the host's current
+#   folder, with the bytes the engine made; voice:N, voice\voiceN.wav in the
+#   ghost's folder must end with the bytes the engine made for this call
+#   (the last row that names N); log:RE1 // RE2, a line of YAYA's log, and
+#   the line after it; header:TEXT, in Satori's answer to the baseware;
+#   headers:none, no other header in it.
 table() {
   cat <<'EOF'
 yaya|utf8|none|say|3:読み上げられませんでした。プラグイン（saori_speech.dll）を読み込めません。*|-|
-yaya|utf8|none|raw|1:0|-|log:W0013.*LOADLIB
+yaya|utf8|none|raw|1:0|-|log:W0013.*CHARSETLIBEX // W0013.*LOADLIB
+yaya|utf8|none|voice 1|3:声を付けられませんでした。プラグイン（saori_speech.dll）を読み込めません。*|-|
 yaya|utf8|plugin|say|3:読み上げられませんでした。エラー：PLAYSYNC：音声エンジンが読み込まれていません|-|
 yaya|utf8|plugin|save|3:書き出せませんでした。エラー：CREATEWAV：音声エンジンが読み込まれていません|-|
 yaya|utf8|plugin|raw|3:エラー：PLAYSYNC：音声エンジンが読み込まれていません|-|
+yaya|utf8|plugin|voice 2|3:声を付けられませんでした。エラー：CREATEWAV：音声エンジンが読み込まれていません\n昼です。|-|
 yaya|utf8|all|say|3:読み上げられませんでした。エラー：PLAYSYNC：音声エンジンが読み込まれていません|-|
 yaya|utf8|all|reload|-|-|
 yaya|utf8|all|say|0:|play 100 こんにちは|
-yaya|utf8|all|slow|0:|play 70 ゆっくり話します|
+yaya|utf8|all|slow|0:|play 70 ゆっくりはなします|
 yaya|utf8|all|save-slow|0:|synthe 130 こんにちは|
 yaya|utf8|all|save|0:|synthe 100 こんにちは|wav:ghost
 yaya|utf8|all|save-relative|0:|synthe 100 こんにちは|wav:cwd
@@ -73,18 +85,42 @@ yaya|utf8|all|raw|0:|play 100 テスト|
 yaya|utf8|all|lower|3:エラー：不明な命令です|-|
 yaya|utf8|all|no-folder|3:エラー：CREATEWAV：ファイルを開くのに失敗しました|-|
 yaya|utf8|all|heart|0:|play 100 ハート?です|
+yaya|utf8|all|voice-hello|3:{3}今日はいい天気ですね。|synthe 100 きょうは いい てんきですね|voice:3
+yaya|utf8|all|voice 3|3:{4}夜です。|synthe 100 よるです|voice:4
+yaya|utf8|all|voice 4|3:{1}雨です。|synthe 130 あめです|voice:1
+yaya|utf8|all|voice 5|3:{2}雪です。|synthe 100 ゆきです|voice:2
+yaya|utf8|all|hold 3|moved 1|-|
+yaya|utf8|all|voice 6|3:声を付けられませんでした。エラー：CREATEWAV：ファイルを開くのに失敗しました\n晴れです。|-|
+yaya|utf8|all|release|-|-|
+yaya|utf8|all|hide-voice|-|-|
+yaya|utf8|all|voice 1|3:声を付けられませんでした。エラー：CREATEWAV：ファイルを開くのに失敗しました\n朝です。|-|
+yaya|utf8|all|show-voice|-|-|
+yaya|utf8|all|voice 2|3:{1}昼です。|synthe 100 ひるです|voice:1
 yaya|utf8|all|reload|-|-|
 yaya|utf8|elsewhere|say|3:読み上げられませんでした。プラグイン（saori_speech.dll）を読み込めません。*|-|
 yaya|utf8|elsewhere|raw|1:0|-|
 yaya|sjis|none|say|3:読み上げられませんでした。プラグイン（dic\saori_speech.dll）を読み込めません。*|-|
-yaya|sjis|none|raw|1:0|-|log:W0013.*LOADLIB
+yaya|sjis|none|raw|1:0|-|log:W0013.*CHARSETLIBEX // W0013.*LOADLIB
+yaya|sjis|none|voice 1|3:声を付けられませんでした。プラグイン（dic\saori_speech.dll）を読み込めません。*|-|
 yaya|sjis|plugin|say|3:読み上げられませんでした。エラー：PLAYSYNC：音声エンジンが読み込まれていません|-|
 yaya|sjis|plugin|raw|3:エラー：PLAYSYNC：音声エンジンが読み込まれていません|-|
+yaya|sjis|plugin|voice 2|3:声を付けられませんでした。エラー：CREATEWAV：音声エンジンが読み込まれていません\n昼です。|-|
 yaya|sjis|all|reload|-|-|
 yaya|sjis|all|say|0:|play 100 こんにちは|
-yaya|sjis|all|slow|0:|play 70 ゆっくり話します|
+yaya|sjis|all|slow|0:|play 70 ゆっくりはなします|
 yaya|sjis|all|save|0:|synthe 100 こんにちは|wav:ghost
 yaya|sjis|all|lower|3:エラー：不明な命令です|-|
+yaya|sjis|all|voice-hello|3:{3}今日はいい天気ですね。|synthe 100 きょうは いい てんきですね|voice:3
+yaya|sjis|all|voice 3|3:{4}夜です。|synthe 100 よるです|voice:4
+yaya|sjis|all|voice 4|3:{1}雨です。|synthe 130 あめです|voice:1
+yaya|sjis|all|voice 5|3:{2}雪です。|synthe 100 ゆきです|voice:2
+yaya|sjis|all|hold 3|moved 1|-|
+yaya|sjis|all|voice 6|3:声を付けられませんでした。エラー：CREATEWAV：ファイルを開くのに失敗しました\n晴れです。|-|
+yaya|sjis|all|release|-|-|
+yaya|sjis|all|hide-voice|-|-|
+yaya|sjis|all|voice 1|3:声を付けられませんでした。エラー：CREATEWAV：ファイルを開くのに失敗しました\n朝です。|-|
+yaya|sjis|all|show-voice|-|-|
+yaya|sjis|all|voice 2|3:{1}昼です。|synthe 100 ひるです|voice:1
 yaya|sjis|all|reload|-|-|
 yaya|sjis|elsewhere|say|3:読み上げられませんでした。プラグイン（dic\saori_speech.dll）を読み込めません。*|-|
 yaya|sjis|elsewhere|raw|1:0|-|
@@ -98,49 +134,76 @@ yaya|saori|elsewhere|say|3:読み上げられませんでした。プラグイ�
 kawari|master|none|loaded|yes|-|
 kawari|master|none|hello|こんにちは。|-|
 kawari|master|none|raw||-|
+kawari|master|none|voice 1|朝です。|-|
 kawari|master|plugin|hello|こんにちは。|-|
 kawari|master|plugin|raw||-|
+kawari|master|plugin|voice 2|昼です。|-|
 kawari|master|all|hello|こんにちは。|play 100 こんにちは|
-kawari|master|all|slowly|ゆっくり話します。|play 70 ゆっくり話します|
+kawari|master|all|slowly|ゆっくり話します。|play 70 ゆっくりはなします|
 kawari|master|all|save|保存しました。|synthe 100 こんにちは|wav:cwd
 kawari|master|all|raw||play 100 テスト|
 kawari|master|all|lower||-|
 kawari|master|all|no-folder||-|
 kawari|master|all|space||play 100 こんにちは|
+kawari|master|all|quoted||play 80 こんにちは せかい|
+kawari|master|all|voice-hello|{3}今日はいい天気ですね。|synthe 100 きょうは いい てんきですね|voice:3
+kawari|master|all|voice 3|{4}夜です。|synthe 100 よるです|voice:4
+kawari|master|all|voice 4|{1}雨です。|synthe 130 あめです|voice:1
+kawari|master|all|voice 5|{2}雪です。|synthe 100 ゆきです|voice:2
+kawari|master|all|hold 3|1|-|
+kawari|master|all|voice 6|晴れです。|-|
+kawari|master|all|release|-|-|
+kawari|master|all|hide-voice|-|-|
+kawari|master|all|voice 1|朝です。|-|
+kawari|master|all|show-voice|-|-|
+kawari|master|all|voice 2|{1}昼です。|synthe 100 ひるです|voice:1
 kawari|saori|none|loaded|yes|-|
 kawari|saori|none|hello|こんにちは。|-|
 kawari|saori|plugin|hello|こんにちは。|-|
 kawari|saori|all|hello|こんにちは。|play 100 こんにちは|
 kawari|saori|all|save|保存しました。|synthe 100 こんにちは|wav:cwd
 satori|master|none|boot||-|header:saori_speech.dll: プラグインが存在しません。
-satori|master|none|talk|こんにちは。（speech,PLAYSYNC,こんにちは）|-|
-satori|master|none|talk|ゆっくり話します。（speech,PLAYSYNC,ゆっくり話します,70）|-|
+satori|master|none|talk|こんにちは。（speech,PLAYSYNC,こんにちは）|-|headers:none
+satori|master|none|talk|ゆっくり話します。（speech,PLAYSYNC,ゆっくりはなします,70）|-|
 satori|master|none|talk|保存しました。（speech,CREATEWAV,hello.wav,こんにちは）|-|
+satori|master|none|talk|今日はいい天気ですね。|-|
 satori|master|plugin|talk|こんにちは。（speech,PLAYSYNC,こんにちは）|-|
 satori|master|plugin|reload|-|-|
-satori|master|plugin|boot||-|header:saori_speech.dll: load()がFALSEを返しました。
-satori|master|plugin|talk|こんにちは。|-|
+satori|master|plugin|boot||-|header:saori_speech.dll: load()がFALSEを返しました。 && header:saori_speech.dll: SAORI/1.xのdllの読み込みに失敗しました。
+satori|master|plugin|talk|こんにちは。|-|headers:none
 satori|master|plugin|raw||-|
+satori|master|plugin|voice 2|昼です。|-|
 satori|master|all|talk|ゆっくり話します。|-|
 satori|master|all|reload|-|-|
 satori|master|all|boot||-|
 satori|master|all|talk|こんにちは。|play 100 こんにちは|
-satori|master|all|talk|ゆっくり話します。|play 70 ゆっくり話します|
+satori|master|all|talk|ゆっくり話します。|play 70 ゆっくりはなします|
 satori|master|all|talk|保存しました。|synthe 100 こんにちは|wav:cwd
+satori|master|all|talk|{3}今日はいい天気ですね。|synthe 100 きょうはいいてんきですね|voice:3 && header:- speech : 500 Internal Server Error / saori内でのエラー
+satori|master|all|voice 3|{4}夜です。|synthe 100 よるです|voice:4 && headers:none
+satori|master|all|voice 4|{1}雨です。|synthe 130 あめです|voice:1
+satori|master|all|voice 5|{2}雪です。|synthe 100 ゆきです|voice:2
+satori|master|all|hold 3|1|-|
+satori|master|all|voice 6|エラー：CREATEWAV：ファイルを開くのに失敗しました晴れです。|-|
+satori|master|all|release|-|-|
+satori|master|all|hide-voice|-|-|
+satori|master|all|voice 1|エラー：CREATEWAV：ファイルを開くのに失敗しました朝です。|-|
+satori|master|all|show-voice|-|-|
+satori|master|all|voice 2|{1}昼です。|synthe 100 ひるです|voice:1
 satori|master|all|raw||play 100 テスト|
-satori|master|all|lower|エラー：不明な命令です|-|
-satori|master|all|no-folder|エラー：CREATEWAV：ファイルを開くのに失敗しました|-|
+satori|master|all|lower|エラー：不明な命令です|-|header:- speech : 500 Internal Server Error / saori内でのエラー
+satori|master|all|no-folder|エラー：CREATEWAV：ファイルを開くのに失敗しました|-|header:- speech : 400 Bad Request / 呼び出しの不備
 satori|master|all|comma||play 100 1|
 satori|master|all|digits||play 100 2006|
-satori|master|all|digits-text||play 100 3時です|
+satori|master|all|digits-text||play 100 3じです|
 satori|master|all|digits-as-is||play 100 2026-12-8|
 satori|master|all|digits||play 100 2006|
 satori|saori|all|boot||-|
 satori|saori|all|talk|こんにちは。|play 100 こんにちは|
-satori|saori|all|talk|ゆっくり話します。|play 70 ゆっくり話します|
+satori|saori|all|talk|ゆっくり話します。|play 70 ゆっくりはなします|
 satori|utf8|all|boot||-|
 satori|utf8|all|talk|こんにちは。|play 100 こんにちは|
-satori|utf8|all|talk|ゆっくり話します。|play 70 ゆっくり話します|
+satori|utf8|all|talk|ゆっくり話します。|play 70 ゆっくりはなします|
 satori|utf8|all|talk|保存しました。|synthe 100 こんにちは|wav:cwd
 satori|utf8|all|heart||play 100 ハート です|
 satori|utf8-all|all|boot||-|
@@ -150,6 +213,30 @@ satori|utf8-sjis|all|talk||-|
 satori|utf8-all-sjis|all|boot||-|
 satori|utf8-all-sjis|all|talk||-|
 EOF
+}
+
+# The talks that voice K stands for: K|text spoken|text shown|speed (empty
+# for the sample's default).
+voice_talks() {
+  cat <<'EOF'
+1|あさです|朝です。|
+2|ひるです|昼です。|
+3|よるです|夜です。|
+4|あめです|雨です。|130
+5|ゆきです|雪です。|
+6|はれです|晴れです。|
+EOF
+}
+
+# mover_refs KEY: the two arguments the test plug-in gets for a call that
+# changes the ghost's files (nothing for any other call).
+mover_refs() {
+  case $1 in
+    'hold '*) printf 'hold\nvoice\\voice%s.wav\n' "${1#hold }" ;;
+    release) printf 'release\n\n' ;;
+    hide-voice) printf 'voice\nvoice-away\n' ;;
+    show-voice) printf 'voice-away\nvoice\n' ;;
+  esac
 }
 
 # The release as an author unpacks it.
@@ -280,7 +367,7 @@ OnCall
 	_r = ""
 	case reference[0] {
 		when "say" { _r = SpeechSay("こんにちは") }
-		when "slow" { _r = SpeechSay("ゆっくり話します", 70) }
+		when "slow" { _r = SpeechSay("ゆっくりはなします", 70) }
 		when "save" { _r = SpeechSave(SHIORI3FW.Path + "hello.wav", "こんにちは") }
 		when "save-slow" { _r = SpeechSave(SHIORI3FW.Path + "hello.wav", "こんにちは", 130) }
 		when "save-relative" { _r = SpeechSave("hello.wav", "こんにちは") }
@@ -298,6 +385,8 @@ OnCall
 			_r = FUNCTIONEX(SpeechDll, "CREATEWAV", "no-such-folder/hello.wav", "テスト")
 		}
 		when "reload" { void UNLOADLIB(SpeechDll) }
+		when "voice-hello" { _r = SpeechVoiceHello }
+@VOICE@
 		others { _r = "unknown call " + reference[0] }
 	}
 	"" + GETTYPE(_r) + ":" + _r
@@ -308,13 +397,22 @@ OnMove
 	"moved " + FUNCTIONEX("file_mover.dll", reference[0], reference[1])
 }
 EOF
+  # A talk that the sample's SpeechVoice gives a voice, for each voice K.
+  voice_talks | while IFS='|' read -r k spoken shown speed; do
+    printf '\t\twhen "voice %s" { _r = SpeechVoice("%s"%s) + "%s" }\n' "$k" "$spoken" "${speed:+, $speed}" "$shown"
+  done >"$dir.voice"
+  sed -e "/^@VOICE@\$/r $dir.voice" -e '/^@VOICE@$/d' "$dir/test.dic" >"$dir/test.dic.new" && mv "$dir/test.dic.new" "$dir/test.dic"
+  mkdir -p "$dir/voice"
   n=0
   steps "$ghost" >"$dir.steps"
   : >"$dir.map"
   while read -r kind a b; do
     n=$((n + 1))
     case $kind in
-      call) id=OnCall refs="$b" row_of=$a ;;
+      call)
+        id=OnCall refs="$b" row_of=$a
+        [ -n "$(mover_refs "$b")" ] && id=OnMove refs=$(mover_refs "$b")
+        ;;
       move) id=OnMove refs="$a
 $b" row_of=- ;;
     esac
@@ -353,9 +451,19 @@ kawari_ghost() {
   fi
   shown kawari.txt "   $dict_line"
   shown kawari.txt "   $saori_line"
-  cp "$samples/kawari.txt" "$sample"
-  # The ghost's own dictionary already has its system.OnLoad.
-  printf 'system.OnLoad : $(set ghost.loaded yes)\r\n' >"$dir/ghost.txt"
+  # The folder of the voice files, with the ghost's path, as the header
+  # tells the author.
+  voice_line="speech.voice.folder : $(winpath "$dir")voice\\"
+  shown kawari.txt 'speech.voice.folder : '
+  VALUE=$voice_line LC_ALL=C awk '
+    /^speech\.voice\.folder : / { $0 = ENVIRON["VALUE"] "\r"; n++ }
+    { print }
+    END { exit n == 1 ? 0 : 1 }' "$samples/kawari.txt" >"$sample" ||
+    fail "kawari.txt: no speech.voice.folder line to set"
+  mkdir -p "$dir/voice"
+  # The ghost's own dictionary already has its system.OnLoad, and a talk
+  # that calls the sample's.
+  printf 'system.OnLoad : $(set ghost.loaded yes)\r\nghost.talk : ${speech.voice.hello}\r\n' >"$dir/ghost.txt"
   printf 'dict : ghost.txt\r\n%s\r\n%s\r\n' "$dict_line" "$saori_line" >"$dir/kawari.ini"
   steps "$ghost" >"$dir.steps"
   echo - >"$dir.map"
@@ -366,6 +474,10 @@ kawari_ghost() {
         move) echo "\$(callsaori mover $a $b)"; echo - >>"$dir.map"; continue ;;
       esac
       echo "$a" >>"$dir.map"
+      if [ -n "$(mover_refs "$b")" ]; then
+        printf '$(callsaori mover %s)\n' "$(mover_refs "$b" | paste -sd' ')"
+        continue
+      fi
       case $b in
         loaded) echo '${ghost.loaded}' ;;
         hello | slowly | save) echo "\${speech.$b}" ;;
@@ -373,6 +485,14 @@ kawari_ghost() {
         lower) echo '$(callsaori speech playsync テスト)' ;;
         no-folder) echo '$(callsaori speech CREATEWAV no-such-folder/hello.wav テスト)' ;;
         space) echo '$(callsaori speech PLAYSYNC こんにちは せかい)' ;;
+        quoted) echo '$(callsaori speech PLAYSYNC "こんにちは せかい" 80)' ;;
+        voice-hello) echo '${ghost.talk}' ;;
+        'voice '*)
+          voice_talks | while IFS='|' read -r k spoken shown speed; do
+            [ "voice $k" = "$b" ] || continue
+            echo "\$(set speech.voice.text $spoken)${speed:+\$(set speech.voice.speed $speed)}\${speech.voice}$shown"
+          done
+          ;;
         *) echo "unknown call $b" ;;
       esac
     done <"$dir.steps"
@@ -409,7 +529,7 @@ satori_harness() {
 （speech,PLAYSYNC,2026-12-8）
 
 ＊OnSpeechDigitsText
-（speech,PLAYSYNC,3時です）
+（speech,PLAYSYNC,3じです）
 
 ＊OnMove
 （mover,（Ｒ０）,（Ｒ１））
@@ -439,6 +559,7 @@ satori_ghost() {
     */*-sjis | CP932/*) cp "$samples/dic_saori_speech.txt" "$dir/" ;;
     *) iconv -f CP932 -t UTF-8 "$samples/dic_saori_speech.txt" >"$dir/dic_saori_speech.txt" ;;
   esac
+  mkdir -p "$dir/voice"
   printf '＠SAORI\r\n%s\r\nmover,file_mover.dll\r\n' "$speech_line" | iconv -f UTF-8 -t "$charset" >"$dir/satori_conf.txt"
   {
     satori_harness
@@ -446,6 +567,10 @@ satori_ghost() {
     echo '＊OnSpeechDigitsAsIs'
     decoded dic_saori_speech.txt | sed -n 's/^＃   \(＄SAORI引数の計算	.*\|（speech,PLAYSYNC,2026-12-8）\)$/\1/p'
     if [ "$charset" = UTF-8 ]; then printf '\n＊OnSpeechHeart\n（speech,PLAYSYNC,ハート♡です）\n'; fi
+    # A talk that the sample's ＠声を付ける gives a voice, for each voice K.
+    voice_talks | while IFS='|' read -r k spoken shown speed; do
+      printf '\n＊OnVoice%s\n（call,声を付ける,%s%s）%s\n' "$k" "$spoken" "${speed:+,$speed}" "$shown"
+    done
   } | sed 's/$/\r/' | iconv -f UTF-8 -t "$charset" >"$dir/dic_test.txt"
   steps "$ghost" >"$dir.steps"
   printf 'ghost %s\n' "$(winpath "$dir")" >>"$work/plan"
@@ -453,6 +578,11 @@ satori_ghost() {
     case $kind in
       move) echo "request OnMove,$a,$b" >>"$work/plan"; echo - >>"$work/map"; continue ;;
     esac
+    if [ -n "$(mover_refs "$b")" ]; then
+      printf 'request OnMove,%s\n' "$(mover_refs "$b" | paste -sd,)" >>"$work/plan"
+      echo "$ghost $a" >>"$work/map"
+      continue
+    fi
     case $b in
       reload) printf 'ghost %s\n' "$(winpath "$dir")" >>"$work/plan"; continue ;;
       boot) id=OnBoot ;;
@@ -470,6 +600,7 @@ satori_ghost() {
       digits-text) id=OnSpeechDigitsText ;;
       digits-as-is) id=OnSpeechDigitsAsIs ;;
       heart) id=OnSpeechHeart ;;
+      'voice '*) id=OnVoice${b#voice } ;;
       *) id=unknown-$b ;;
     esac
     echo "request $id" >>"$work/plan"
@@ -524,6 +655,20 @@ case $engine in
     ;;
 esac
 
+# is_wave WHAT FILE SPEED TEXT: FILE holds the wave the engine made for
+# TEXT at SPEED, as its log gives its size and FNV-1a.
+is_wave() {
+  line=$(grep "^synthe speed=$3 size=.* text=$(sjis_hex "$4")\$" "$dir.engine.log" | head -n 1)
+  size=$(echo "$line" | sed -n 's/.* size=\([0-9]*\) .*/\1/p')
+  fnv=$(echo "$line" | sed -n 's/.* fnv=\([0-9a-f]*\) .*/\1/p')
+  if [ ! -f "$2" ]; then
+    fail "$1: no WAV file at ${2#"$work"/}"
+  elif [ "$(wc -c <"$2")" != "$size" ] || [ "$(fnv1a "$2")" != "$fnv" ] ||
+    [ "$(head -c 4 "$2")" != RIFF ] || [ "$(tail -c +9 "$2" | head -c 4)" != WAVE ]; then
+    fail "$1: ${2#"$work"/} is not the wave the engine made for \"$4\" ($size bytes, FNV-1a $fnv)"
+  fi
+}
+
 # --- The checks, row by row, ghost by ghost.
 for ghost in $ghosts; do
   dir=$work/$ghost
@@ -535,13 +680,27 @@ for ghost in $ghosts; do
       [ "$rc" = 0 ] || fail "$engine $ghost: the host exited with $rc: $(cat "$dir.err")"
       ;;
   esac
-  : >"$dir.expected-calls"
+  # The voice tag as the engine's sample writes it: a path from ghost\master
+  # in YAYA and Satori, the full path the header has the author write in
+  # Kawari.
+  voice_dir='voice\'
+  [ "$engine" = kawari ] && voice_dir="$(winpath "$dir")voice\\"
+  : >"$dir.expected-calls" && : >"$dir.voices"
   grep "^$ghost|" "$work/rows" >"$dir.rows"
   row=0
   while IFS='|' read -r _ files key value call also; do
     row=$((row + 1))
     got=$(awk -F'|' -v row="$row" '$1 == row { print $2 }' "$dir.results")
     what="$engine $ghost, row $row ($key, DLLs: $files)"
+    while :; do
+      case $value in
+        *'{'[1-4]'}'*)
+          n=${value#*\{} n=${n%%\}*}
+          value="${value%%\{*}\\_v[${voice_dir}voice$n.wav]${value#*\}}"
+          ;;
+        *) break ;;
+      esac
+    done
     if [ "$value" != - ]; then
       case $value in
         *'*') case $got in "${value%?}"*) ;; *) fail "$what: the script got \"$got\", expected \"$value\"" ;; esac ;;
@@ -553,31 +712,33 @@ for ghost in $ghosts; do
       speed=${rest%% *} text=${rest#* }
       printf '%s %s %s %s\n' "$kind" "$speed" "$(sjis_hex "$text")" "$text" >>"$dir.expected-calls"
     fi
-    case $also in
-      wav:*)
-        case $also in wav:ghost) wav=$dir/hello.wav ;; *) wav=$base/hello.wav ;; esac
-        line=$(grep "^synthe speed=$speed size=.* text=$(sjis_hex "$text")\$" "$dir.engine.log" | head -n 1)
-        size=$(echo "$line" | sed -n 's/.* size=\([0-9]*\) .*/\1/p')
-        fnv=$(echo "$line" | sed -n 's/.* fnv=\([0-9a-f]*\) .*/\1/p')
-        if [ ! -f "$wav" ]; then
-          fail "$what: no WAV file at ${wav#"$work"/}"
-        elif [ "$(wc -c <"$wav")" != "$size" ] || [ "$(fnv1a "$wav")" != "$fnv" ] ||
-          [ "$(head -c 4 "$wav")" != RIFF ] || [ "$(tail -c +9 "$wav" | head -c 4)" != WAVE ]; then
-          fail "$what: ${wav#"$work"/} is not the wave the engine made ($size bytes, FNV-1a $fnv)"
-        fi
-        ;;
-      log:*)
-        grep -aEq "${also#log:}" "$dir/yaya.log" || fail "$what: YAYA's log has no line like /${also#log:}/"
-        ;;
-      header:*)
-        headers=$(awk -F'|' -v row="$row" '$1 == row { print $3 }' "$dir.results")
-        case $headers in
-          *"${also#header:}"*) ;;
-          *) fail "$what: Satori's answer lacks \"${also#header:}\" (it had: $headers)" ;;
-        esac
-        ;;
-    esac
+    headers=$(awk -F'|' -v row="$row" '$1 == row { print $3 }' "$dir.results")
+    printf '%s\n' "$also" | sed 's/ && /\n/g' | while IFS= read -r item; do
+      case $item in
+        wav:ghost) is_wave "$what" "$dir/hello.wav" "$speed" "$text" ;;
+        wav:cwd) is_wave "$what" "$base/hello.wav" "$speed" "$text" ;;
+        voice:*) printf '%s %s %s\n' "${item#voice:}" "$speed" "$text" >>"$dir.voices" ;;
+        log:*)
+          first=${item#log:} first=${first%% // *} second=${item#* // }
+          grep -aE -A1 "$first" "$dir/yaya.log" | grep -aEq "$second" ||
+            fail "$what: YAYA's log has no line like /$first/ followed by one like /$second/"
+          ;;
+        header:*)
+          case $headers in
+            *"${item#header:}"*) ;;
+            *) fail "$what: Satori's answer lacks \"${item#header:}\" (it had: $headers)" ;;
+          esac
+          ;;
+        headers:none) [ -z "$headers" ] || fail "$what: Satori's answer has headers: $headers" ;;
+      esac
+    done
   done <"$dir.rows"
+  # Each voice file holds the wave of the last talk that was given it.
+  for n in 1 2 3 4; do
+    grep "^$n " "$dir.voices" | tail -n 1 | while read -r _ speed text; do
+      is_wave "$engine $ghost, voice\\voice$n.wav" "$dir/voice/voice$n.wav" "$speed" "$text"
+    done
+  done
   # What the engine was asked to do, call by call, against the table.
   sed -n 's/^playsync speed=\([0-9]*\) .* text=\([0-9a-f]*\)$/play \1 \2/p; s/^synthe speed=\([0-9]*\) .* text=\([0-9a-f]*\)$/synthe \1 \2/p' \
     "$dir.engine.log" 2>/dev/null >"$dir.actual-calls"
