@@ -32,8 +32,10 @@ wine-prefix: deps
 	@scripts/wine-prefix
 
 # Wine's prefix is made ready while the trees build (scripts/run-tests).
+# exec: make passes SIGTERM to its child, which is then run-tests itself
+# (the shell between would die of it and leave run-tests running).
 test: deps
-	@MAKE="$(MAKE)" JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-tests
+	@MAKE="$(MAKE)" JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) exec scripts/run-tests
 
 demo: windows wine-prefix
 	@cmake/wine-session scripts/demo
