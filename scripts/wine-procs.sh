@@ -37,10 +37,12 @@ prefix_ticks() {
   done | awk '{ ticks += $12 + $13 } END { print ticks + 0 }'
 }
 
-# The pid of the Wine server of prefix $1, if one runs.
+# The pid of the Wine server of prefix $1, if one runs (not a
+# `wineserver -w` or `-k` that only waits for it or stops it).
 prefix_server_pid() {
   for pid in $(prefix_pids "$1"); do
-    tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -q wineserver && { echo "$pid"; return 0; }
+    tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep 'wineserver' | grep -qv -e ' -w' -e ' -k' &&
+      { echo "$pid"; return 0; }
   done
   return 0
 }
