@@ -1,9 +1,10 @@
-# Sourced by the scripts that run Wine (some of them under set -e): finding and stopping every process
-# of one Wine prefix. Every Wine process, the server and the services
-# included, carries the WINEPREFIX it was started with in its environment,
-# whichever process group or session it ended up in; that is what tells
-# them apart from another prefix's (another run, another clone). Under
-# qemu's emulation the environment is the same, so the same test holds.
+# Sourced by the scripts that run Wine (some of them under set -e):
+# finding and stopping every process of one Wine prefix. Every Wine
+# process, the server and the services included, carries the WINEPREFIX it
+# was started with in its environment, whichever process group or session
+# it ended up in; that is what tells them apart from another prefix's
+# (another run, another clone). Under qemu's emulation the environment is
+# the same, so the same test holds.
 
 # This shell and the processes that started it, which may carry the same
 # WINEPREFIX (cmake/wine-session exports it to its command) but are never
