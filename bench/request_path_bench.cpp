@@ -76,7 +76,8 @@ std::string round_trip(saori::PluginState& state, const saori::Platform& platfor
 
 void request_path_benchmark(benchmark::State& state, ByteView request) {
   saori::PluginState plugin = fake_bound_state();
-  const saori::Platform platform{saori::system_libraries(), saori::system_host_memory()};
+  const saori::Platform platform{saori::system_libraries(), saori::system_host_memory(),
+                                 saori::system_files()};
 
   // Measure only a path that answers as expected.
   const std::string response = round_trip(plugin, platform, request);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/command_answers.h"
 #include "engine/messages.h"
 #include "protocol/text_rules.h"
 
@@ -9,33 +10,7 @@ namespace saori {
 
 namespace {
 
-using Allocator = ResultText::allocator_type;
-
-CommandOutcome answer(StatusCode status, ByteView message, Allocator allocator) {
-  return CommandOutcome{status, ResultText(message, allocator)};
-}
-
-// The message with its "%d" replaced by `number` in signed decimal.
-CommandOutcome answer_with_number(StatusCode status, ByteView format, std::int32_t number,
-                                  Allocator allocator) {
-  const std::size_t placeholder = format.find("%d");
-  ResultText text(format.substr(0, placeholder), allocator);
-  append_decimal(text, number);
-  text.append(format.substr(placeholder + 2));
-  return CommandOutcome{status, std::move(text)};
-}
-
-std::int32_t read_speed(const ArgumentList& arguments, std::size_t entry) {
-  if (arguments.size() <= entry) return default_speed;
-  const std::int32_t speed = parse_decimal(arguments[entry]);
-  return (speed < 50 || speed > 300) ? default_speed : speed;
-}
-
-// Entries reach the engine and the file system as zero-terminated copies, so
-// each is read only up to its first zero byte.
-ByteString zero_terminated(ByteView entry, Allocator allocator) {
-  return ByteString(entry, allocator);
-}
+using namespace command_answers;
 
 CommandOutcome play_sync(const ArgumentList& arguments, const EngineBinding& engine) {
   const Allocator allocator = arguments.get_allocator();
@@ -87,11 +62,13 @@ CommandOutcome create_wav(const ArgumentList& arguments, const EngineBinding& en
 
 }  // namespace
 
-CommandOutcome execute_command(const ArgumentList& arguments, const EngineBinding& engine) {
+CommandOutcome execute_command(const ArgumentList& arguments, const EngineBinding& engine,
+                               VoiceFolder& voice) {
   if (arguments.empty()) return answer(500, messages::no_arguments, arguments.get_allocator());
   const ByteView command = arguments[0];
   if (find_bytes(command, "PLAYSYNC") != ByteView::npos) return play_sync(arguments, engine);
   if (find_bytes(command, "CREATEWAV") != ByteView::npos) return create_wav(arguments, engine);
+  if (find_bytes(command, "VOICE") != ByteView::npos) return voice_command(arguments, engine, voice);
   return answer(500, messages::unknown_command, arguments.get_allocator());
 }
 

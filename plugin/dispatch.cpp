@@ -31,7 +31,7 @@ std::size_t readable_length(HostMemory& memory, HostBlock block, std::int32_t le
 
 }  // namespace
 
-bool decide_answer(PluginState& state, ByteView text, CommandOutcome& outcome) {
+bool decide_answer(PluginState& state, FileSystem& files, ByteView text, CommandOutcome& outcome) {
   ByteView method;
   std::size_t header_lines;
   if (!parse_request_line(text, method, header_lines)) return false;
@@ -52,13 +52,14 @@ bool decide_answer(PluginState& state, ByteView text, CommandOutcome& outcome) {
     outcome.status = 500;
     return true;
   }
-  outcome = execute_command(arguments, state.engine);
+  VoiceFolder voice{state.directory, state.voice, files};
+  outcome = execute_command(arguments, state.engine, voice);
   return true;
 }
 
-bool answer_request(PluginState& state, ByteView text, ByteString& response) {
+bool answer_request(PluginState& state, FileSystem& files, ByteView text, ByteString& response) {
   CommandOutcome outcome{0, ResultText(response.get_allocator())};
-  if (!decide_answer(state, text, outcome)) return false;
+  if (!decide_answer(state, files, text, outcome)) return false;
   response = write_response(nullptr, nullptr, outcome.status, outcome.result,
                             response.get_allocator());
   return true;
@@ -77,6 +78,7 @@ int plugin_load(PluginState& state, const Platform& platform, HostBlock block,
       }
       platform.memory.release(block);
     }
+    state.voice = VoiceFiles{};
     return bind_engine(state.engine, platform.libraries, state.directory) ? 1 : 0;
   } catch (...) {
     // Out of memory: bind_engine has left the binding empty.
@@ -112,7 +114,7 @@ HostBlock plugin_request(PluginState& state, const Platform& platform, HostBlock
 
   CommandOutcome outcome{0, ResultText(memory.allocator())};
   try {
-    if (!decide_answer(state, text, outcome)) return nullptr;
+    if (!decide_answer(state, platform.files, text, outcome)) return nullptr;
   } catch (...) {
     return nullptr;
   }

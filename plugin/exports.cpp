@@ -14,7 +14,8 @@ namespace {
 saori::PluginState module_state;
 
 saori::Platform system_platform() {
-  return saori::Platform{saori::system_libraries(), saori::system_host_memory()};
+  return saori::Platform{saori::system_libraries(), saori::system_host_memory(),
+                         saori::system_files()};
 }
 
 }  // namespace

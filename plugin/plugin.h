@@ -9,6 +9,7 @@
 #include "engine/engine_binding.h"
 #include "engine/speech_commands.h"
 #include "platform/dynamic_library.h"
+#include "platform/file_system.h"
 #include "platform/host_memory.h"
 #include "protocol/byte_string.h"
 
@@ -18,17 +19,20 @@ namespace saori {
 struct PluginState {
   std::string directory;  // from load, in the ANSI code page
   EngineBinding engine;
+  VoiceFiles voice;       // what VOICE knows of its folder since the load
 };
 
 // The operating-system services the entry points use.
 struct Platform {
   DynamicLibraries& libraries;
   HostMemory& memory;
+  FileSystem& files;
 };
 
 // Takes ownership of `block` (the plug-in's directory, `length` bytes) and
 // frees it; a null block keeps the directory of an earlier load. Binds the
-// engine and returns 1 when it is bound, else 0.
+// engine and returns 1 when it is bound, else 0. The voice folder is read
+// afresh at the first VOICE after it.
 int plugin_load(PluginState& state, const Platform& platform, HostBlock block,
                 std::int32_t length) noexcept;
 
@@ -46,12 +50,12 @@ int plugin_unload(PluginState& state, const Platform& platform) noexcept;
 // The status and result that answer one request text, or false when it is
 // malformed. The memory of `outcome.result` serves everything deciding
 // needs, its arguments included.
-bool decide_answer(PluginState& state, ByteView text, CommandOutcome& outcome);
+bool decide_answer(PluginState& state, FileSystem& files, ByteView text, CommandOutcome& outcome);
 
 // The whole response to one request text, or false when it is malformed.
 // The response's allocator serves everything answering the request needs.
 // plugin_request writes its response straight into the host's block
 // instead; this is for tests and benchmarks.
-bool answer_request(PluginState& state, ByteView text, ByteString& response);
+bool answer_request(PluginState& state, FileSystem& files, ByteView text, ByteString& response);
 
 }  // namespace saori

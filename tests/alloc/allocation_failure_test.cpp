@@ -171,7 +171,7 @@ class AllocationFailureTest : public testing::TestWithParam<PathCase> {};
 TEST_P(AllocationFailureTest, EveryFailurePointIsContained) {
   FailingMemory memory;
   CountingLibraries libraries;
-  const Platform platform{libraries, memory};
+  const Platform platform{libraries, memory, system_files()};
   PluginState state;
   const std::string directory = "C:\\ghost\\";
   ASSERT_EQ(plugin_load(state, platform, memory.inner.block_of(directory),
@@ -267,7 +267,7 @@ TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {
   for (long n = 1; n < 1000; ++n) {
     FailingMemory memory;
     CountingLibraries libraries;
-    const Platform platform{libraries, memory};
+    const Platform platform{libraries, memory, system_files()};
     PluginState state;
     HostBlock block = memory.inner.block_of(directory);
     failure_injected = false;
@@ -294,7 +294,7 @@ TEST(LoadAllocationFailureTest, LoadFailsCleanlyOrBinds) {
 TEST(RequestMemoryBound, PeakStaysWithinThreeAndAHalfTimesTheRequest) {
   CountingLibraries libraries;
   HostMemory& memory = system_host_memory();  // malloc: none of it counted
-  const Platform platform{libraries, memory};
+  const Platform platform{libraries, memory, system_files()};
   PluginState state;
   ASSERT_EQ(plugin_load(state, platform, nullptr, 0), 1);
   for (const request_kinds::Kind& kind : request_kinds::kinds) {

@@ -40,7 +40,8 @@ class NativeCore final : public differential::PluginUnderTest {
   }
 
   saori::PluginState state_;
-  const saori::Platform platform_{saori::system_libraries(), saori::system_host_memory()};
+  const saori::Platform platform_{saori::system_libraries(), saori::system_host_memory(),
+                                   saori::system_files()};
 };
 
 }  // namespace

@@ -26,7 +26,7 @@ void require(bool condition) {
 
 struct Harness {
   saori::testing_support::CountingMemory memory;
-  saori::Platform platform{saori::system_libraries(), memory};
+  saori::Platform platform{saori::system_libraries(), memory, saori::system_files()};
   saori::PluginState state;
   std::string scratch;
 

@@ -64,7 +64,7 @@ TEST(ExactSizeBuffers, EveryPrefixIsReadInsideItsBlock) {
 
       RequestMemory memory;
       ByteString response(memory.allocator());
-      EXPECT_EQ(answer_request(state, text, response), count >= 0);
+      EXPECT_EQ(answer_request(state, system_files(), text, response), count >= 0);
     }
   }
 }

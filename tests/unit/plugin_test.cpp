@@ -56,7 +56,7 @@ class PluginTest : public testing::Test {
 
   CountingMemory memory_;
   FakeLibraries libraries_;
-  Platform platform_{libraries_, memory_};
+  Platform platform_{libraries_, memory_, system_files()};
   PluginState state_;
 };
 

@@ -81,10 +81,12 @@ class SpeechCommandsTest : public testing::Test {
 
   CommandOutcome run(std::vector<std::string> texts) {
     Arguments arguments{std::move(texts)};
-    return execute_command(arguments.list(), binding_);
+    VoiceFolder voice{directory_, voice_files_, system_files()};
+    return execute_command(arguments.list(), binding_, voice);
   }
 
   EngineBinding binding_ = fake_binding();
+  VoiceFiles voice_files_;
   std::string directory_;
   std::string wav_;
 };
@@ -327,7 +329,8 @@ TEST_F(SpeechCommandsTest, StandinEngineWaveReachesTheFileUnchanged) {
                           std::string(SAORI_STANDIN_DIR) + "complete/"));
   const std::string text = to_shift_jis("こんにちは、世界");
   Arguments arguments{{"CREATEWAV", wav_, text, "150"}};
-  EXPECT_EQ(execute_command(arguments.list(), binding).status, 200u);
+  VoiceFolder voice{directory_, voice_files_, system_files()};
+  EXPECT_EQ(execute_command(arguments.list(), binding, voice).status, 200u);
   release_engine(binding, system_libraries());
 
   const std::string wave = read_file(wav_);
@@ -343,6 +346,36 @@ TEST_F(SpeechCommandsTest, StandinEngineWaveReachesTheFileUnchanged) {
   ASSERT_EQ(synthe.size(), 1u);
   EXPECT_EQ(synthe[0].substr(0, std::strlen(expected)), expected);
   EXPECT_EQ(log.lines_starting("freewave"), std::vector<std::string>{"freewave"});
+}
+
+// VOICE on the real file system: the folder made beside the plug-in's, the
+// stand-in's wave in the file the tag names, an existing name passed over.
+TEST_F(SpeechCommandsTest, VoiceWritesTheStandinWaveIntoItsOwnFolder) {
+  StandinLog log;
+  ASSERT_TRUE(bind_engine(binding_, system_libraries(), std::string(SAORI_STANDIN_DIR) + "complete/"));
+  const std::string folder = directory_ + "/voice/";
+  Arguments arguments{{"VOICE", to_shift_jis("こんにちは")}};
+  const std::string plugin_directory = directory_ + "/";
+  VoiceFolder voice{plugin_directory, voice_files_, system_files()};
+  CommandOutcome first = execute_command(arguments.list(), binding_, voice);
+  EXPECT_EQ(std::string(first.result), "\\_v[" + folder + "speech_1.wav]");
+  std::ofstream(folder + "speech_2.wav") << "not ours to replace";
+  CommandOutcome second = execute_command(arguments.list(), binding_, voice);
+  EXPECT_EQ(std::string(second.result), "\\_v[" + folder + "speech_3.wav]");
+  release_engine(binding_, system_libraries());
+
+  EXPECT_EQ(read_file(folder + "speech_2.wav"), "not ours to replace");
+  const std::string wave = read_file(folder + "speech_3.wav");
+  ASSERT_EQ(read_file(folder + "speech_1.wav"), wave);
+  std::uint32_t fnv = 2166136261u;
+  for (unsigned char byte : wave) fnv = (fnv ^ byte) * 16777619u;
+  char expected[64];
+  std::snprintf(expected, sizeof expected, " size=%zu fnv=%08x ", wave.size(), fnv);
+  EXPECT_THAT(log.lines_starting("synthe"), testing::Each(testing::HasSubstr(expected)));
+  for (const char* name : {"speech_1.wav", "speech_2.wav", "speech_3.wav"}) {
+    std::remove((folder + name).c_str());
+  }
+  rmdir(folder.c_str());
 }
 
 }  // namespace
