@@ -865,6 +865,75 @@ TEST_F(PluginTest, RequestsOfAFewKilobytesUseNoHeap) {
   std::remove(wave.c_str());
 }
 
+// A folder of its own holding copies of the complete stand-in, so that the
+// voice folder VOICE makes beside the plug-in's folder is the test's.
+// Whatever an earlier run left there goes first (Wine reuses process ids).
+std::string engine_copy(const std::string& name) {
+  const std::string directory = scratch_path(name) + "\\";
+  CreateDirectoryA(directory.c_str(), nullptr);
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA((directory + "voice\\*.wav").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileA((directory + "voice\\" + entry.cFileName).c_str());
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryA((directory + "voice").c_str());
+  DeleteFileA((directory + "voice").c_str());
+  for (const char* file : {"AquesTalk.dll", "AquesTalkDa.dll"}) {
+    CopyFileA((variant_directory("complete") + file).c_str(), (directory + file).c_str(), FALSE);
+  }
+  return directory;
+}
+
+TEST_F(UnboundPluginTest, VoicePassesOverAHeldFileAndNamesAFolderItCannotMake) {
+  // "]" in the folder's name is written "\]" in the tag.
+  const std::string directory = engine_copy("voice]");
+  const std::string folder = directory + "voice\\";
+  std::string tag_folder = folder;
+  tag_folder.insert(tag_folder.find(']'), "\\");
+  ASSERT_EQ(plugin.load(directory), 1);
+  count_heap_calls(plugin.module());
+  heap_calls = {};
+  const std::string text = shift_jis(L"こんにちは");
+  const auto answer = [](const std::string& tag) {
+    return "SAORI/1.0 200 OK\r\nResult: \\_v[" + tag + "]\r\n\r\n";
+  };
+  EXPECT_EQ(plugin.request(execute({"VOICE", text})).bytes, answer(tag_folder + "speech_1.wav"));
+  // Reading and making the folder too comes from the plug-in's own stack.
+  EXPECT_EQ(heap_calls.c_runtime, 0);
+  // The next name held open with no sharing, as a baseware playing it may.
+  const HANDLE held = CreateFileA((folder + "speech_2.wav").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plugin.request(execute({"VOICE", text, "150"})).bytes,
+            answer(tag_folder + "speech_3.wav"));
+  CloseHandle(held);
+  std::string wave;
+  ASSERT_TRUE(read_file(folder + "speech_3.wav", wave));
+  EXPECT_EQ(count_lines_starting("synthe speed=150 size=" + std::to_string(wave.size()) +
+                                 " fnv=" + fnv1a_hex(wave) + " text=" + hex(text)),
+            1)
+      << log_text();
+  EXPECT_TRUE(DeleteFileA((folder + "speech_3.wav").c_str())) << "still open";
+  // A file of the next name that nobody holds is not replaced either.
+  write_file(folder + "speech_4.wav", "not ours");
+  EXPECT_EQ(plugin.request(execute({"VOICE", text})).bytes, answer(tag_folder + "speech_5.wav"));
+  ASSERT_TRUE(read_file(folder + "speech_4.wav", wave));
+  EXPECT_EQ(wave, "not ours");
+  EXPECT_EQ(plugin.unload(), 1);
+
+  // A file where the folder would be: it cannot be made.
+  const std::string blocked = engine_copy("voice-blocked");
+  write_file(blocked + "voice", "a file");
+  ASSERT_EQ(plugin.load(blocked), 1);
+  EXPECT_EQ(hex(plugin.request(execute({"VOICE", text})).bytes),
+            hex("SAORI/1.0 400 Bad Request\r\nResult: " + shift_jis(L"エラー：VOICE：フォルダ「") +
+                blocked + "voice\\" + shift_jis(L"」を作るのに失敗しました") + "\r\n\r\n"));
+  EXPECT_EQ(plugin.unload(), 1);
+}
+
 // Whatever the lines of a large request, the plug-in holds at most 2.5
 // bytes per request byte while it answers it (its copy of the request and
 // its argument list included): the argument list's growth rule keeps it
