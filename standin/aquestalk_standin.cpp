@@ -15,6 +15,10 @@
 //   "#size:N"  synthesis returns a buffer of N bytes, byte i being i mod 256
 //              (N < 0: a one-byte buffer with the size N)
 //
+// Built with STANDIN_VOICE="name" it is another voice: its tones are pitched
+// lower, so its waves differ from the default build's for the same text, and
+// its log lines carry " voice=name" before the text.
+//
 // Recording: when the environment variable AQUESTALK_STANDIN_LOG names a file,
 // every load and unload of the library and every call is appended to it as a
 // line, e.g. "synthe speed=120 size=3884 fnv=1a2b3c4d text=82a082a2". Built
@@ -35,6 +39,14 @@
 
 #if !defined(STANDIN_LIBRARY_NAME)
 #error "STANDIN_LIBRARY_NAME must name the library being built"
+#endif
+
+#if defined(STANDIN_VOICE)
+#define STANDIN_VOICE_FIELD " voice=" STANDIN_VOICE
+constexpr unsigned voice_pitch_offset = 17;
+#else
+#define STANDIN_VOICE_FIELD ""
+constexpr unsigned voice_pitch_offset = 0;
 #endif
 
 namespace {
@@ -139,7 +151,7 @@ constexpr std::uint32_t samples_per_byte_at_100 = 960;  // 60 ms per byte
 
   unsigned char* out = wave + 44;
   for (std::size_t b = 0; b < bytes; ++b) {
-    const std::uint32_t period = 24 + static_cast<unsigned char>(text[b]) % 48;
+    const std::uint32_t period = 24 + voice_pitch_offset + static_cast<unsigned char>(text[b]) % 48;
     for (std::uint32_t s = 0; s < per_byte; ++s) {
       const std::uint32_t phase = s % period;
       const std::int32_t rise = static_cast<std::int32_t>(phase * 4 * 6000 / period);
@@ -172,7 +184,7 @@ unsigned char* STANDIN_CALL AquesTalk_Synthe(const char* text, int speed, int* s
   std::int32_t bytes = 0;
   if (steering(text, "#fail:", &value)) {
     *size = static_cast<int>(value);
-    log_line("synthe speed=%d fail=%ld text=%s", speed, value, hex);
+    log_line("synthe speed=%d fail=%ld" STANDIN_VOICE_FIELD " text=%s", speed, value, hex);
     return nullptr;
   }
   if (steering(text, "#size:", &value)) {
@@ -186,11 +198,11 @@ unsigned char* STANDIN_CALL AquesTalk_Synthe(const char* text, int speed, int* s
   }
   if (wave == nullptr) {
     *size = 0;
-    log_line("synthe speed=%d fail=nomemory text=%s", speed, hex);
+    log_line("synthe speed=%d fail=nomemory" STANDIN_VOICE_FIELD " text=%s", speed, hex);
     return nullptr;
   }
   *size = bytes;
-  log_line("synthe speed=%d size=%d fnv=%08x text=%s", speed, bytes,
+  log_line("synthe speed=%d size=%d fnv=%08x" STANDIN_VOICE_FIELD " text=%s", speed, bytes,
            static_cast<unsigned>(fnv1a(wave, bytes)), hex);
   return wave;
 }
@@ -224,7 +236,7 @@ extern "C" int STANDIN_CALL AquesTalkDa_PlaySync(const char* text, int speed) {
 #if !defined(STANDIN_QUIET)
   char hex[1024];
   hex_of(text, hex, sizeof hex);
-  log_line("playsync speed=%d result=%d text=%s", speed, result, hex);
+  log_line("playsync speed=%d result=%d" STANDIN_VOICE_FIELD " text=%s", speed, result, hex);
 #else
   static_cast<void>(speed);
 #endif

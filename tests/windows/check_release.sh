@@ -10,7 +10,7 @@
 #    readme with its version filled in) and encode back to the same bytes;
 #  - every error message the readme or a sample quotes is one the DLL sends
 #    (engine/messages.h), and the readme quotes every one of them;
-#  - each sample calls both commands and defines the names authors' copies
+#  - each sample calls the three commands and defines the names authors' copies
 #    use, and the readme's history has an entry for this version.
 #
 # Usage: check_release.sh ARCHIVE PLUGIN_DLL SAORI_CALL_EXE SPEECH_CHECK_EXE SOURCE_DIR VERSION
@@ -77,10 +77,11 @@ LC_ALL=C awk '
   done | iconv -f CP932 -t UTF-8 | sort -u > "$work/dll-messages"
 [ -s "$work/dll-messages" ] || fail "no message found in $source/engine/messages.h"
 
-# Quoted messages end at white space or a closing bracket; the readme writes
-# the number of the two numbered ones as (番号).
+# Quoted messages end at white space or a closing bracket that none in the
+# message opened; the readme writes the number of the numbered ones as
+# (番号), the voice folder's path as （声のフォルダ）.
 quoted_messages() {
-  grep -o 'エラー：[^[:space:]」]*' "$1" | sed 's/(番号)$/(%d)/' | sort -u
+  grep -oE 'エラー：([^[:space:]「」]|「[^」]*」)*' "$1" | sed 's/(番号)$/(%d)/; s/「（声のフォルダ）」/「%s」/' | sort -u
 }
 
 cr=$(printf '\r')
@@ -110,7 +111,7 @@ while read -r name charset label; do
       ;;
     *)
       head -n 1 "$text" | grep -qF "$label" || fail "$name: its first line does not name $label"
-      for command in PLAYSYNC CREATEWAV; do
+      for command in PLAYSYNC CREATEWAV VOICE; do
         grep -q "$command" "$text" || fail "$name does not call $command"
       done
       ;;
@@ -133,17 +134,23 @@ samples/yaya.dic|^SpeechSay$
 samples/yaya.dic|^SpeechSave$
 samples/yaya.dic|^SpeechVoice$
 samples/yaya.dic|^SpeechVoiceHello$
+samples/yaya.dic|^SpeechVoiceKero$
+samples/yaya.dic|^SpeechDialogueHello$
+samples/yaya.dic|^SpeechReportEveryTalk \{ 0 \}$
 samples/kawari.txt|^#   saori : saori_speech\.dll, speech$
+samples/kawari.txt|^#   saori : kero\\saori_speech\.dll, speech\.kero$
 samples/kawari.txt|^speech\.hello :
 samples/kawari.txt|^speech\.slowly :
 samples/kawari.txt|^speech\.save :
-samples/kawari.txt|^speech\.voice :
 samples/kawari.txt|^speech\.voice\.hello :
-samples/kawari.txt|^speech\.voice\.folder :
+samples/kawari.txt|^speech\.dialogue :
 samples/dic_saori_speech.txt|＠SAORI$
 samples/dic_saori_speech.txt|speech,saori_speech\.dll$
+samples/dic_saori_speech.txt|speech\.kero,kero\\saori_speech\.dll$
 samples/dic_saori_speech.txt|（speech,[A-Z]+,
 samples/dic_saori_speech.txt|^＠声を付ける$
+samples/dic_saori_speech.txt|^＠けろの声を付ける$
+samples/dic_saori_speech.txt|^＠声の報告$
 EOF
 # Kawari keeps one of two system.OnLoad entries at random: the ghost has its
 # own, so the sample registers the plug-in in kawari.ini instead.

@@ -2,9 +2,11 @@
 // FROM and Argument1 TO moves FROM to TO, both counted from the folder the
 // host passed to load (FROM may name a missing file: nothing happens). It
 // answers Result: 1 when the file was moved, 0 otherwise; any other request,
-// GET Version among them, gets 200 OK. Argument0 "hold" with Argument1 FILE
-// opens FILE for reading with no sharing and keeps it open, as a baseware may
-// while it plays the file, until Argument0 "release" (one file at a time).
+// GET Version among them, gets 200 OK. Argument0 "hold" with Argument1 FOLDER
+// (ending in a backslash) makes the file of the voice name the plug-in would
+// write next there (speech_<highest there + 1>.wav) and keeps it open with no
+// sharing, as a baseware may while it plays a file, until Argument0 "release"
+// (one file at a time).
 //
 // With it a ghost script changes its own ghost folder between two calls of
 // the plug-in under test, so that one run of a script engine goes through
@@ -12,6 +14,8 @@
 // process start that costs most of a minute under emulated Wine.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -19,6 +23,20 @@ namespace {
 
 std::string folder;
 HANDLE held = INVALID_HANDLE_VALUE;
+
+// The name after the highest speech_<N>.wav in `folder`.
+std::string next_voice_name(const std::string& folder) {
+  unsigned long highest = 0;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "speech_*.wav").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      highest = std::max(highest, std::strtoul(entry.cFileName + 7, nullptr, 10));
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  return "speech_" + std::to_string(highest + 1) + ".wav";
+}
 
 std::string argument(const std::string& request, const char* name) {
   const std::string key = std::string("\r\n") + name + ": ";
@@ -62,8 +80,9 @@ extern "C" __declspec(dllexport) HGLOBAL __cdecl request(HGLOBAL h, long* length
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     held = INVALID_HANDLE_VALUE;
     if (command == "hold") {
-      const std::string path = folder + argument(text, "Argument1");
-      held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      const std::string voice = folder + argument(text, "Argument1");
+      held = CreateFileA((voice + next_voice_name(voice)).c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     const bool holding = held != INVALID_HANDLE_VALUE;
     return answer(std::string("SAORI/1.0 200 OK\r\nResult: ") + (holding ? "1" : "0") + "\r\n\r\n", length);
