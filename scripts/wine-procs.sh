@@ -8,9 +8,11 @@
 
 # This shell and the processes that started it, which may carry the same
 # WINEPREFIX (cmake/wine-session exports it to its command) but are never
-# to be stopped by it.
+# to be stopped by it. Counted from the process that runs this, not from
+# $$: a subshell (as in pids=$(prefix_pids ...)) has its parent's $$, and
+# would else be found and waited for as a process of the prefix.
 ancestors() {
-  pid=$$
+  read -r pid _ </proc/self/stat
   while [ "$pid" -gt 1 ] 2>/dev/null; do
     echo "$pid"
     pid=$(awk '/^PPid:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)

@@ -1,16 +1,32 @@
 #!/bin/sh
 # The set-up scripts against stand-ins for apt-get and for Wine, first on
 # PATH: a registry in the middle of a mirror sync, an install that fails
-# until the security suite is pinned lower, a wineboot that hangs or dies
-# after writing the registry, two runs at once, a stop mid-way. Each table
-# row runs a copy of the project's scripts in a folder of its own.
+# until the security suite is pinned lower, a wineboot that hangs, spins or
+# dies after writing the registry, a Wine process deaf to TERM, two runs at
+# once, a stop mid-way. Each table row runs a copy of the project's scripts
+# in a folder of its own.
 # Usage: scripts_test.sh PROJECT_ROOT [ROW_NAME_PREFIX]
 set -u
 project=$(cd "$1" && pwd)
 only=${2:-}
 tmp=$(mktemp -d)
-trap 'pkill -KILL -f "$tmp/" 2>/dev/null; rm -rf "$tmp"' EXIT
-[ -n "${KEEP:-}" ] && trap 'echo "kept $tmp"' EXIT
+
+# Every process a row starts carries the row's STUB (a path below $tmp) in
+# its environment, whichever process group or session it went to, and
+# whatever its command line (a stand-in's is often just `sleep 300`): that
+# is how a row's leftovers are found, and, when the harness ends, killed by
+# pid. (grep runs without STUB, so that it does not find itself.)
+left() { env -u STUB sh -c 'grep -lzF "STUB=$1" /proc/[0-9]*/environ' sh "$1" 2>/dev/null; }
+stop_left() {
+  for f in $(left "$1"); do
+    pid=${f#/proc/}
+    kill -KILL "${pid%/environ}" 2>/dev/null
+  done
+  return 0
+}
+trap 'stop_left "$tmp/"; rm -rf "$tmp"' EXIT
+[ -n "${KEEP:-}" ] && trap 'stop_left "$tmp/"; echo "kept $tmp"' EXIT
+trap 'exit 130' INT TERM HUP
 failures=0
 passes=0
 
@@ -56,6 +72,11 @@ case "$me $1" in
         hang) sleep 300 ;;
         die) printf '%s\n' "$registry" >"$WINEPREFIX/system.reg"; kill -SEGV $$ ;;
         slow) i=0; while [ $i -lt 1000000 ]; do i=$((i + 1)); done ;;
+        # Spinning, as an emulated wineboot may: the processor kept busy for
+        # 20 s (ended by then, so that a limit not applied fails the row
+        # rather than hanging it).
+        busy) end=$(($(date +%s) + 20))
+          while [ "$(date +%s)" -lt "$end" ]; do i=0; while [ $i -lt 20000 ]; do i=$((i + 1)); done; done ;;
       esac
       printf '%s\n' "$registry" >"$WINEPREFIX/system.reg"
       echo "wine: configuration in L\"$WINEPREFIX\" has been updated." >&2
@@ -74,7 +95,8 @@ for name in sudo dpkg-query dpkg apt-get apt-cache wine wineserver make; do
 done
 
 # One row: NAME, SETUP (shell run first in the row's folder), COMMAND, the
-# status it must end with, and a shell condition that must then hold.
+# status it must end with, and a shell condition that must then hold; no
+# process of the row (nor of a harness it ran) may be left.
 row() {
   name=$1
   case $name in "$only"*) ;; *) return ;; esac
@@ -93,7 +115,7 @@ row() {
     status=0
     eval "$3" >out 2>&1 || status=$?
     sleep 0.5
-    leftover=$(env -u STUB sh -c 'grep -lzF "STUB=$1" /proc/[0-9]*/environ' sh "$dir/stub" 2>/dev/null)
+    leftover=$(left "$dir/")
     if [ "$status" -ne "$4" ] || ! eval "$5" || [ -n "$leftover" ] || ls -d cache/making.* >/dev/null 2>&1; then
       echo "FAIL $name: status $status, wanted $4; condition: $5; left:"
       for f in $leftover; do tr "\0" " " <"${f%environ}cmdline"; echo; done
@@ -122,6 +144,8 @@ row breaks-even-pinned 'printf "breaks\nbreaks\n" >stub/install.plan' root/scrip
 row prefix-made '' root/scripts/wine-prefix 0 'cached && grep -q "dword:00000004" cache/*-3/system.reg'
 row prefix-hangs-once 'echo hang >stub/wineboot.plan' root/scripts/wine-prefix 0 \
   'cached && said "no Wine process used the processor" && [ "$(calls wineboot)" = 2 ]'
+row prefix-busy-past-limit 'echo busy >stub/wineboot.plan; SAORI_PREFIX_LIMIT=4' root/scripts/wine-prefix 0 \
+  'cached && said "wineboot --init: still running after 4 s" && [ "$(calls wineboot)" = 2 ]'
 row prefix-dies-after-registry 'echo die >stub/wineboot.plan' root/scripts/wine-prefix 0 \
   'cached && said "wineboot --init: it never said" && [ "$(calls wineboot)" = 2 ]'
 row prefix-runs-no-program 'printf "ok\nfails\n" >stub/program.plan' root/scripts/wine-prefix 0 \
@@ -132,6 +156,10 @@ row prefix-cache-damaged 'root/scripts/wine-prefix >/dev/null && echo xx >>cache
   root/scripts/wine-prefix 0 'cached && [ "$(calls wineboot)" = 2 ]'
 row prefix-stale-making 'mkdir -p cache/making.old; (WINEPREFIX=$PWD/cache/making.old exec sleep 300 &)' \
   root/scripts/wine-prefix 0 'cached && said "removing .*making.old"'
+# A Wine process that ignores TERM is killed.
+row prefix-stale-deaf-to-term \
+  'mkdir -p cache/making.old; (trap "" TERM; WINEPREFIX=$PWD/cache/making.old exec sleep 300 &)' \
+  root/scripts/wine-prefix 0 'cached && said "removing .*making.old"'
 row prefix-two-runs 'printf "slow\nslow\n" >stub/wineboot.plan' \
   'root/scripts/wine-prefix & root/scripts/wine-prefix && wait $!' 0 'cached && [ "$(calls wineboot)" = 1 ]'
 row prefix-stopped 'echo hang >stub/wineboot.plan' \
@@ -141,9 +169,19 @@ row prefix-stopped 'echo hang >stub/wineboot.plan' \
 row session-stale-marker 'mkdir -p root/build/wineprefix; echo 1 >root/build/wineprefix/.wine-booted' \
   'root/cmake/wine-session true' 0 \
   '[ "$(calls "wine winepath")" = 1 ] && [ ! -e root/build/wineprefix/.wine-booted ]'
+# As `make demo` runs it (wine-session, scripts/demo, wine-prefix): started
+# with the WINEPREFIX it stops, exported by wine-session; its callers live on.
+row session-runs-wine-prefix '' 'root/cmake/wine-session sh -c "root/scripts/wine-prefix && echo caller goes on"' 0 \
+  'cached && said "caller goes on"'
 # run-tests stopped while the build runs and the prefix is being made.
 row run-tests-stopped 'echo hang >stub/wineboot.plan' \
   'root/scripts/run-tests & sleep 3; kill -TERM $!; wait $!' 130 '[ "$(calls "make")" = 1 ]'
+
+# The harness itself: a row that fails by leaving a stand-in behind (its
+# copy's stop_prefix made to do nothing) leaves nothing once the harness ends.
+row harness-failed-row-leaves-nothing 'echo "stop_prefix() { :; }" >>root/scripts/wine-procs.sh' \
+  'TMPDIR=$PWD sh "$project/tests/scripts/scripts_test.sh" root prefix-stale-making' 1 \
+  'said "FAIL prefix-stale-making" && said "0 passed, 1 failed"'
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -107,10 +107,22 @@ const Case cases[] = {
      },
      PeImage::x86, {"KERNEL32.dll"}},
     {"SectionTablePastTheEnd", [](Image& i) { i.put(Image::pe + 20, 2, 0xfff0); }, PeImage::x86, {}},
+    // The section ends just before the first name: that name's address is
+    // held by no section.
+    {"NameAtTheSectionsEnd",
+     [](Image& i) {
+       i.put(Image::sections + 8, 4, 0x180);
+       i.put(Image::sections + 16, 4, 0x180);
+     },
+     PeImage::x86, {}},
+    // An x86 file with a PE32+ header: its tables are not where a PE32's are.
+    {"Pe32PlusHeaderOnX86", [](Image& i) { i.put(Image::optional, 2, 0x20b); }, PeImage::x86, {}},
     // What no real DLL has, the crafted image first: 65,536 names, each the
     // same run of 1 MiB. Read no further, whichever bound it passes.
     {"CraftedHugeNames", importing(65536, std::string(1 << 20, 'A')), PeImage::not_a_dll, {}},
     {"NameLongerThanAnyDll", importing(1, longest + 'a'), PeImage::not_a_dll, {}},
+    {"MostSectionsAnyDllHas", [](Image& i) { i.put(Image::pe + 6, 2, PeLimits::sections); }, PeImage::x86,
+     whole_imports},
     {"MoreSectionsThanAnyDll", [](Image& i) { i.put(Image::pe + 6, 2, PeLimits::sections + 1); }, PeImage::not_a_dll,
      {}},
     {"MoreNamesThanAnyDll", importing(PeLimits::names + 1, "a.dll"), PeImage::not_a_dll, {}},

@@ -73,5 +73,14 @@ TEST(PluginSearchTest, StopsAtItsBoundOfFoldersAndSaysSo) {
   EXPECT_FALSE(search.stopped);
 }
 
+TEST(PluginSearchTest, NamesAtMostItsBoundOfPlugins) {
+  Tree tree;
+  std::vector<std::wstring> plugins;
+  for (int k = 1; k <= 9; ++k) plugins.push_back(L"ghost\\" + std::to_wstring(k) + L"\\saori_speech.dll");
+  for (const std::wstring& path : plugins) tree.add(path);
+  EXPECT_EQ(tree.search(L"ghost\\").found,
+            std::vector<std::wstring>(plugins.begin(), plugins.begin() + PluginSearch::most_found));
+}
+
 }  // namespace
 }  // namespace speech_check
