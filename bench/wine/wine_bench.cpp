@@ -28,6 +28,17 @@
 //
 // so that before and after are compared on the same machine at the same
 // time; a DLL of another commit may keep the file name saori_speech.dll.
+//
+// Last, this build alone: VOICE beside CREATEWAV of the same text, the DLL
+// bound again from a scratch folder holding copies of the quiet stand-in,
+// whose voice folder holds as many files as VOICE keeps. Each round times a
+// batch of each, taking turns going first; printed are the medians of their
+// ns per call and of the per-round ratio VOICE / CREATEWAV, which the names
+// and the tidying of the folder may raise by at most 5%. Beside them, in the
+// same rounds, the host itself writes a file of the wave's size without the
+// plug-in: over one name again and again, as CREATEWAV does, and to a new
+// name with the one 64 behind removed, as VOICE does; their ratio is what
+// the file system asks for a new name and a removal.
 #include <windows.h>
 
 #include <algorithm>
@@ -188,6 +199,117 @@ void run(const std::vector<Contender>& contenders, const Plugin& floor,
   }
 }
 
+std::string execute(const std::vector<std::string>& arguments) {
+  std::string text = "EXECUTE SAORI/1.0\r\nCharset: Shift_JIS\r\nSecurityLevel: Local\r\n";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    text += "Argument" + std::to_string(i) + ": " + arguments[i] + "\r\n";
+  }
+  return text + "\r\n";
+}
+
+// The host's own writing of `bytes` to a file, `calls` times: over one name
+// (fresh false) or to new names, each removing the one 64 behind.
+double time_host_files(const std::string& folder, std::size_t bytes, int calls, bool fresh) {
+  static const double tick = seconds_per_tick();
+  static int serial = 0;
+  const std::vector<char> data(bytes, 'w');
+  const auto name = [&folder](int n) { return folder + "host_" + std::to_string(n) + ".wav"; };
+  LARGE_INTEGER start, stop;
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < calls; ++i) {
+    const std::string path = fresh ? name(serial++) : folder + "host_same.wav";
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    fresh ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    CloseHandle(file);
+    if (fresh && serial > 64) DeleteFileA(name(serial - 65).c_str());
+  }
+  QueryPerformanceCounter(&stop);
+  return static_cast<double>(stop.QuadPart - start.QuadPart) * tick * 1e9 / calls;
+}
+
+// VOICE beside CREATEWAV (see the top of this file); false when either does
+// not answer as it should.
+bool run_voice(Plugin& plugin) {
+  const std::string folder = windows_path(WINE_BENCH_SCRATCH_DIR) + "\\";
+  const std::string voice = folder + "voice\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string engine = windows_path(WINE_BENCH_ENGINE_DIR) + "\\";
+  for (const char* file : {"AquesTalk.dll", "AquesTalkDa.dll"}) {
+    CopyFileA((engine + file).c_str(), (folder + file).c_str(), FALSE);
+  }
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA((voice + "*.wav").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileA((voice + entry.cFileName).c_str());
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  if (plugin.load(block_of(folder), static_cast<long>(folder.size())) != 1) {
+    std::fprintf(stderr, "wine_bench: load from %s did not answer 1\n", folder.c_str());
+    return false;
+  }
+  // A talk's sentence, in Shift_JIS: こんにちは、きょうはいいてんきですね
+  const std::string text =
+      "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\x81\x41\x82\xab\x82\xe5\x82\xa4\x82\xcd"
+      "\x82\xa2\x82\xa2\x82\xc4\x82\xf1\x82\xab\x82\xc5\x82\xb7\x82\xcb";
+  const std::string voice_request = execute({"VOICE", text});
+  const std::string createwav_request = execute({"CREATEWAV", folder + "created.wav", text});
+  const std::string tagged = "SAORI/1.0 200 OK\r\nResult: \\_v[" + voice;
+  // Enough voices for the folder to hold as many as VOICE keeps, so that
+  // every timed one removes an older file.
+  for (int i = 0; i < 80; ++i) {
+    if (answer_of(plugin, voice_request).compare(0, tagged.size(), tagged) != 0) {
+      std::fprintf(stderr, "wine_bench: VOICE answers %s\n", answer_of(plugin, voice_request).c_str());
+      return false;
+    }
+  }
+  if (answer_of(plugin, createwav_request) != "SAORI/1.0 200 OK\r\n\r\n") {
+    std::fprintf(stderr, "wine_bench: CREATEWAV does not answer 200\n");
+    return false;
+  }
+  int calls = 1;
+  while (calls < most_calls &&
+         calls * time_batch(plugin, createwav_request, calls, Clock::round_trip) < 4 * batch_seconds * 1e9) {
+    calls *= 2;
+  }
+  std::string wave;
+  const HANDLE written = CreateFileA((folder + "created.wav").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::size_t wave_bytes = GetFileSize(written, nullptr);
+  CloseHandle(written);
+  time_host_files(folder, wave_bytes, 80, true);
+  // 0 VOICE, 1 CREATEWAV, 2 the host over one name, 3 the host to new names.
+  std::vector<double> ns_of[4], ratios, host_ratios;
+  for (int round = 0; round < rounds; ++round) {
+    double ns[4];
+    for (int k = 0; k < 4; ++k) {
+      const int which = (k + round) % 4;
+      ns[which] = which < 2 ? time_batch(plugin, which == 0 ? voice_request : createwav_request,
+                                         calls, Clock::round_trip)
+                            : time_host_files(folder, wave_bytes, calls, which == 3);
+    }
+    for (int k = 0; k < 4; ++k) ns_of[k].push_back(ns[k]);
+    ratios.push_back(ns[0] / ns[1]);
+    host_ratios.push_back(ns[3] / ns[2]);
+  }
+  const double target = 1.05;
+  std::printf("\nVOICE beside CREATEWAV of the same text (%lu bytes of text, %d calls a batch,\n"
+              "the voice folder holding as many files as VOICE keeps), round trip:\n",
+              static_cast<unsigned long>(text.size()), calls);
+  std::printf("  CREATEWAV %9.0f ns\n  VOICE     %9.0f ns   %s   target <= %.2fx%s\n",
+              quantile(ns_of[1], 0.5), quantile(ns_of[0], 0.5), ratio_text(ratios).c_str(),
+              target, quantile(ratios, 0.5) <= target ? "" : "  MISSED");
+  std::printf("the host writing %lu bytes itself, without the plug-in:\n"
+              "  over one name           %9.0f ns\n"
+              "  new names, one removed  %9.0f ns   %s\n",
+              static_cast<unsigned long>(wave_bytes), quantile(ns_of[2], 0.5),
+              quantile(ns_of[3], 0.5), ratio_text(host_ratios).c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -251,6 +373,7 @@ int main(int argc, char** argv) {
   run(contenders, floor, cases, Clock::call_alone);
   std::printf("(ns per call and ratios are medians over the rounds, quartiles in brackets; a\n"
               " ratio compares two DLLs' times in the same round)\n");
+  if (!run_voice(contenders[0].plugin)) return 1;
 
   for (Contender& contender : contenders) {
     contender.plugin.unload();
