@@ -43,10 +43,10 @@
 
 #if defined(STANDIN_VOICE)
 #define STANDIN_VOICE_FIELD " voice=" STANDIN_VOICE
-constexpr unsigned voice_pitch_offset = 17;
+[[maybe_unused]] constexpr unsigned voice_pitch_offset = 17;
 #else
 #define STANDIN_VOICE_FIELD ""
-constexpr unsigned voice_pitch_offset = 0;
+[[maybe_unused]] constexpr unsigned voice_pitch_offset = 0;
 #endif
 
 namespace {
