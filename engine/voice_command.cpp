@@ -180,6 +180,9 @@ CommandOutcome voice_command(const ArgumentList& arguments, const EngineBinding&
   path.append(folder_name);
   path.push_back(path_separator);
   const std::size_t folder_length = path.size();
+  // Room for every file name, so that nothing is allocated (and nothing can
+  // fail to be) while the engine's buffer or a file is held.
+  path.reserve(folder_length + name_prefix.size() + 9 + name_suffix.size());
   // The path always begins with the folder, wherever its bytes now are.
   const auto folder = [&path, folder_length] { return ByteView(path).substr(0, folder_length); };
   if (!voice.files.prepared && !prepare_folder(voice, path, folder_length)) {
