@@ -786,7 +786,10 @@ for ghost in $ghosts; do
       is_wave "$what" "$file" "$speed" "$text" $voice
       case $value in *'{k}'*) printf '  stand-in%s: %s\n' "${voice:+ $voice}" "$wave_line" ;; esac
     done
-    case $value in *'{k}'*) printf '%s: %s\n' "$what" "$got" ;; esac
+    # The dialogue as the engine answered it (Satori's, with its own script).
+    case $value in
+      *'{k}'*) printf '%s: %s\n' "$what" "$(awk -F'|' -v row="$row" '$1 == row { print $2 }' "$dir.answers" 2>/dev/null || printf '%s' "$got")" ;;
+    esac
     [ "$(grep -c '^synthe' "$dir.row-calls")" -ge "$(wc -l <"$dir.row-tags")" ] ||
       fail "$what: more tags than synthe calls in the table"
     headers=$(awk -F'|' -v row="$row" '$1 == row { print $3 }' "$dir.results")
