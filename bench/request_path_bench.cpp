@@ -104,7 +104,7 @@ void answer_benchmark(benchmark::State& state, ByteView request) {
   for (auto _ : state) {
     saori::RequestMemory memory;  // as plugin_request has it
     ByteString response(memory.allocator());
-    const bool answered = saori::answer_request(plugin, request, response);
+    const bool answered = saori::answer_request(plugin, saori::system_files(), request, response);
     benchmark::DoNotOptimize(answered);
     benchmark::DoNotOptimize(response.data());
   }
