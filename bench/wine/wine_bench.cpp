@@ -234,19 +234,7 @@ double time_host_files(const std::string& folder, std::size_t bytes, int calls, 
 bool run_voice(Plugin& plugin) {
   const std::string folder = windows_path(WINE_BENCH_SCRATCH_DIR) + "\\";
   const std::string voice = folder + "voice\\";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  const std::string engine = windows_path(WINE_BENCH_ENGINE_DIR) + "\\";
-  for (const char* file : {"AquesTalk.dll", "AquesTalkDa.dll"}) {
-    CopyFileA((engine + file).c_str(), (folder + file).c_str(), FALSE);
-  }
-  WIN32_FIND_DATAA entry;
-  const HANDLE search = FindFirstFileA((voice + "*.wav").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      DeleteFileA((voice + entry.cFileName).c_str());
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
+  engine_folder(folder, windows_path(WINE_BENCH_ENGINE_DIR) + "\\");
   if (plugin.load(block_of(folder), static_cast<long>(folder.size())) != 1) {
     std::fprintf(stderr, "wine_bench: load from %s did not answer 1\n", folder.c_str());
     return false;

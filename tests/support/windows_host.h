@@ -38,6 +38,28 @@ inline HGLOBAL block_of(const std::string& bytes) {
   return block;
 }
 
+// Makes `folder` (a Windows path with its trailing backslash) hold copies of
+// the engine's two libraries from `engine` (the same), with no voice folder:
+// one an earlier run left there (Wine reuses process ids), or a file of that
+// name, is removed. A plug-in loaded from it writes its voices afresh.
+inline void engine_folder(const std::string& folder, const std::string& engine) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char* file : {"AquesTalk.dll", "AquesTalkDa.dll"}) {
+    CopyFileA((engine + file).c_str(), (folder + file).c_str(), FALSE);
+  }
+  const std::string voice = folder + "voice\\";
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA((voice + "*.wav").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileA((voice + entry.cFileName).c_str());
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryA((folder + "voice").c_str());
+  DeleteFileA((folder + "voice").c_str());
+}
+
 // The three exports of a plug-in DLL, loaded as a host loads it.
 struct PluginExports {
   HMODULE module = nullptr;

@@ -867,23 +867,9 @@ TEST_F(PluginTest, RequestsOfAFewKilobytesUseNoHeap) {
 
 // A folder of its own holding copies of the complete stand-in, so that the
 // voice folder VOICE makes beside the plug-in's folder is the test's.
-// Whatever an earlier run left there goes first (Wine reuses process ids).
 std::string engine_copy(const std::string& name) {
   const std::string directory = scratch_path(name) + "\\";
-  CreateDirectoryA(directory.c_str(), nullptr);
-  WIN32_FIND_DATAA entry;
-  const HANDLE search = FindFirstFileA((directory + "voice\\*.wav").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      DeleteFileA((directory + "voice\\" + entry.cFileName).c_str());
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA((directory + "voice").c_str());
-  DeleteFileA((directory + "voice").c_str());
-  for (const char* file : {"AquesTalk.dll", "AquesTalkDa.dll"}) {
-    CopyFileA((variant_directory("complete") + file).c_str(), (directory + file).c_str(), FALSE);
-  }
+  engine_folder(directory, variant_directory("complete"));
   return directory;
 }
 
